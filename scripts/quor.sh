@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Sets up what is missing on a Debian 12 machine, builds, then starts the
+# program ("run") or runs the whole test suite ("test"). Quick when nothing
+# changed: installed packages and an up-to-date build are left alone.
+set -euo pipefail
+
+cd "$(dirname "$0")/.."
+
+packages=(cmake ninja-build g++ qt6-base-dev libjpeg62-turbo-dev fonts-liberation)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+preset=release
+if [ ! -f "build/$preset/CMakeCache.txt" ]; then
+  cmake --preset "$preset"
+fi
+cmake --build --preset "$preset"
+
+case "${1:-run}" in
+  run)
+    exec "build/$preset/quor"
+    ;;
+  test)
+    ctest --preset "$preset"
+    ;;
+  *)
+    echo "usage: $0 run|test" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,392 @@
+#include "tquor.h"
+
+#include "data/appstate.h"
+#include "data/catalogue.h"
+#include "data/filelayer.h"
+#include "data/itinerary.h"
+#include "data/quorerror.h"
+#include "data/settings.h"
+#include "editor/gridmodel.h"
+#include "editor/gridview.h"
+#include "platform/guard.h"
+#include "platform/platform.h"
+#include "speeds/tquorcar.h"
+#include "tquorpro.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+namespace {
+
+const QColor kLimeGreen(0, 255, 0);
+const QColor kRed(255, 0, 0);
+const QString kFontFamily = QStringLiteral("Arial");
+constexpr int kWindowFontPixels = 13;
+constexpr int kCatalogueFontPixels = 16;
+constexpr int kStageFontPixels = 15;
+constexpr int kCatalogueWidths[Catalogue::kColumns] = {185, 392, 76, 56, 59};
+constexpr int kStageWidths[Itinerary::kColumns] = {230, 61, 62, 186, 78, 73, 77};
+const QString kCaptionPrefix = QStringLiteral("Editeur de route pour ");
+
+QFont arial(int pixels)
+{
+    QFont font(kFontFamily);
+    font.setPixelSize(pixels);
+    return font;
+}
+
+void setHelp(QObject *object, int context)
+{
+    object->setProperty(kHelpContextProperty, context);
+}
+
+QString withTrailingSeparator(QString dir)
+{
+    if (!dir.endsWith(kPathSeparator))
+        dir.append(kPathSeparator);
+    return dir;
+}
+
+// A project name must name a folder below the program directory.
+bool isSafeProjectName(const QString &name)
+{
+    if (name.startsWith(kPathSeparator) || name.startsWith(QLatin1Char('\\')))
+        return false;
+    const QStringList parts = QString(name).replace(QLatin1Char('\\'), kPathSeparator)
+                                  .split(kPathSeparator);
+    for (const QString &part : parts) {
+        if (part == QLatin1String(".."))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+TQuor::TQuor(AppState &state, Platform &platform, const QString &programDirectory,
+             QWidget *parent)
+    : QMainWindow(parent), m_state(state), m_platform(platform),
+      m_catalogue(Catalogue::kColumns, Catalogue::kRows),
+      m_stages(Itinerary::kColumns, Itinerary::kGridRows)
+{
+    setObjectName(QStringLiteral("TQuor"));
+    setFont(arial(kWindowFontPixels));
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, kLimeGreen);
+    setPalette(pal);
+    setAutoFillBackground(true);
+    setHelp(this, HelpContext::Main);
+
+    buildMenus();
+    buildGrids();
+    FormCreate(programDirectory);
+}
+
+TQuor::~TQuor() = default;
+
+void TQuor::setWindows(TQuorpro *pro, TQuorcar *car, TQuorpla *pla, TQuorrte *rte)
+{
+    m_pro = pro;
+    m_car = car;
+    m_pla = pla;
+    m_rte = rte;
+}
+
+void TQuor::buildMenus()
+{
+    auto action = [this](QMenu *menu, const QString &name, const QString &caption, int help) {
+        QAction *a = menu->addAction(caption);
+        a->setObjectName(name);
+        setHelp(a, help);
+        return a;
+    };
+    auto guardedSlot = [this](QAction *a, void (TQuor::*handler)()) {
+        connect(a, &QAction::triggered, this,
+                [this, handler] { guarded(m_platform, this, [&] { (this->*handler)(); }); });
+    };
+
+    Projet1 = menuBar()->addMenu(QStringLiteral("&Projet"));
+    Projet1->setObjectName(QStringLiteral("Projet1"));
+    setHelp(Projet1, HelpContext::Main);
+    Ouvrir1 = action(Projet1, QStringLiteral("Ouvrir1"), QStringLiteral("&Ouvrir"), HelpContext::Main);
+    Nouveau1 = action(Projet1, QStringLiteral("Nouveau1"), QStringLiteral("&Nouveau"), HelpContext::Main);
+    Projet1->addSeparator();
+    Quitter2 = action(Projet1, QStringLiteral("Quitter2"), QStringLiteral("&Quitter"), HelpContext::Main);
+
+    Voyages1 = menuBar()->addMenu(QStringLiteral("Ca&talogue"));
+    Voyages1->setObjectName(QStringLiteral("Voyages1"));
+    setHelp(Voyages1, HelpContext::CatalogueCommands);
+    Enregistrer1 = action(Voyages1, QStringLiteral("Enregistrer1"), QStringLiteral("&Enregistrer"),
+                          HelpContext::CatalogueCommands);
+    Supprimer1 = action(Voyages1, QStringLiteral("Supprimer1"), QStringLiteral("&Supprimer"),
+                        HelpContext::CatalogueCommands);
+    Inserer1 = action(Voyages1, QStringLiteral("Inserer1"), QStringLiteral("&Inserer"),
+                      HelpContext::CatalogueCommands);
+    Voyages1->addSeparator();
+    Itinraire1 = action(Voyages1, QStringLiteral("Itinraire1"), QStringLiteral("I&tinéraire"),
+                        HelpContext::CatalogueCommands);
+    Voyages1->addSeparator();
+    Cartes1 = action(Voyages1, QStringLiteral("Cartes1"), QStringLiteral("&Cartes"),
+                     HelpContext::StageGrid);
+    Routes1 = action(Voyages1, QStringLiteral("Routes1"), QStringLiteral("Insère &Routes"),
+                     HelpContext::StageGrid);
+    Gps1 = action(Voyages1, QStringLiteral("Gps1"), QStringLiteral("&Gps"), HelpContext::StageGrid);
+    Voyages1->addSeparator();
+    ImPrimmer1 = action(Voyages1, QStringLiteral("ImPrimmer1"), QStringLiteral("Im&primer"),
+                        HelpContext::StageGrid);
+    Routes1->setEnabled(false);
+    Gps1->setEnabled(false);
+    ImPrimmer1->setEnabled(false);
+
+    Caractristiques1 = menuBar()->addMenu(QStringLiteral("C&aractéristiques"));
+    Caractristiques1->setObjectName(QStringLiteral("Caractristiques1"));
+    setHelp(Caractristiques1, HelpContext::Speeds);
+    Voiture1 = action(Caractristiques1, QStringLiteral("Voiture1"), QStringLiteral("&Voiture"),
+                      HelpContext::Speeds);
+    Transfert1 = action(Caractristiques1, QStringLiteral("Transfert1"),
+                        QStringLiteral("&Transfert"), HelpContext::Speeds);
+    Velo1 = action(Caractristiques1, QStringLiteral("Velo1"), QStringLiteral("Vel&o"),
+                   HelpContext::Speeds);
+    Marches1 = action(Caractristiques1, QStringLiteral("Marches1"), QStringLiteral("&Marches"),
+                      HelpContext::Speeds);
+    Poses1 = action(Caractristiques1, QStringLiteral("Poses1"), QStringLiteral("&Poses"),
+                    HelpContext::Speeds);
+
+    N1 = menuBar()->addMenu(QStringLiteral("&?"));
+    N1->setObjectName(QStringLiteral("N1"));
+    setHelp(N1, HelpContext::Main);
+    APropos1 = action(N1, QStringLiteral("APropos1"), QStringLiteral("&A Propos"), HelpContext::Main);
+    Aides1 = action(N1, QStringLiteral("Aides1"), QStringLiteral("A&ides"), HelpContext::Main);
+
+    guardedSlot(Ouvrir1, &TQuor::Ouvrir1Click);
+    guardedSlot(Nouveau1, &TQuor::Nouveau1Click);
+    guardedSlot(Quitter2, &TQuor::Quitter2Click);
+    guardedSlot(APropos1, &TQuor::APropos1Click);
+    guardedSlot(Aides1, &TQuor::Aides1Click);
+    for (QAction *a : {Voiture1, Transfert1, Velo1, Marches1, Poses1}) {
+        connect(a, &QAction::triggered, this,
+                [this, a] { guarded(m_platform, this, [&] { Voiture1Click(a); }); });
+    }
+
+    for (QMenu *menu : {Projet1, Voyages1, Caractristiques1, N1})
+        menu->installEventFilter(this);
+    auto *help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(help, &QShortcut::activated, this, &TQuor::showContextHelp);
+}
+
+void TQuor::buildGrids()
+{
+    auto *central = new QWidget(this);
+    auto *layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    m_catalogueModel = new GridModel(m_catalogue, /*fixedHeaderRow=*/false, this);
+    m_catalogueModel->setTextColor(kRed);
+    liste_iti = new GridView(m_catalogueModel, m_platform, central);
+    liste_iti->setObjectName(QStringLiteral("liste_iti"));
+    liste_iti->horizontalHeader()->hide();
+    liste_iti->verticalHeader()->hide();
+    liste_iti->setFont(arial(kCatalogueFontPixels));
+    QPalette pal = liste_iti->palette();
+    pal.setColor(QPalette::Base, kLimeGreen);
+    pal.setColor(QPalette::Window, kLimeGreen);
+    pal.setColor(QPalette::Text, kRed);
+    liste_iti->setPalette(pal);
+    for (int c = 0; c < Catalogue::kColumns; ++c)
+        liste_iti->setColumnWidth(c, kCatalogueWidths[c]);
+    setHelp(liste_iti, HelpContext::CatalogueGrid);
+
+    m_stageModel = new GridModel(m_stages, /*fixedHeaderRow=*/true, this);
+    liste_eta = new GridView(m_stageModel, m_platform, central);
+    liste_eta->setObjectName(QStringLiteral("liste_eta"));
+    liste_eta->setFont(arial(kStageFontPixels));
+    liste_eta->verticalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    for (int c = 0; c < Itinerary::kColumns; ++c)
+        liste_eta->setColumnWidth(c, kStageWidths[c]);
+    liste_eta->hide();
+    setHelp(liste_eta, HelpContext::StageGrid);
+
+    layout->addWidget(liste_iti);
+    layout->addWidget(liste_eta);
+    setCentralWidget(central);
+}
+
+void TQuor::FormCreate(const QString &programDirectory)
+{
+    m_state.programDirectory = withTrailingSeparator(programDirectory);
+    m_state.viewMode = ViewMode::Catalogue;
+    m_state.projectName = read_settings(m_state.programDirectory).projectName;
+
+    // Without a speed table the program still runs, on the defaults in memory.
+    guarded(m_platform, this, [&] { load_speed_table(m_state); });
+
+    if (!m_state.projectName.isEmpty() &&
+        (!isSafeProjectName(m_state.projectName) ||
+         !FileLayer::fileExists(m_state.project_file(QLatin1String(Catalogue::kFileName)))))
+        m_state.projectName.clear();
+    updateCaption();
+
+    if (!m_state.projectName.isEmpty())
+        guarded(m_platform, this, [&] { load_catalogue(m_state, m_catalogue); });
+    else
+        applyNoProject();
+}
+
+void TQuor::updateCaption()
+{
+    setWindowTitle(kCaptionPrefix + m_state.projectName);
+}
+
+void TQuor::applyNoProject()
+{
+    for (QAction *a : {Enregistrer1, Supprimer1, Inserer1, Itinraire1, Cartes1})
+        a->setEnabled(false);
+    liste_iti->hide();
+}
+
+void TQuor::applyProjectOpen()
+{
+    for (QAction *a : {Enregistrer1, Supprimer1, Inserer1, Itinraire1, Cartes1})
+        a->setEnabled(true);
+    liste_iti->show();
+}
+
+void TQuor::loadProjectCatalogue(const QString &name)
+{
+    const QString previous = m_state.projectName;
+    m_state.projectName = name;
+    try {
+        load_catalogue(m_state, m_catalogue);
+    } catch (...) {
+        // The grid still shows the previous project: keep saving into it.
+        m_state.projectName = previous;
+        updateCaption();
+        throw;
+    }
+    updateCaption();
+}
+
+void TQuor::Ouvrir1Click()
+{
+    QString root = m_state.programDirectory;
+    root.chop(1);
+    const std::optional<QString> folder =
+        m_platform.browseFolder(this, QStringLiteral("Ouvrir un projet"), root);
+    QString name = m_state.projectName;
+    if (folder)
+        name = project_name_from_folder(m_state.programDirectory, *folder);
+
+    if (name.isEmpty()) {
+        m_state.projectName.clear();
+        updateCaption();
+        applyNoProject();
+        return;
+    }
+    loadProjectCatalogue(name);
+    applyProjectOpen();
+}
+
+void TQuor::Nouveau1Click()
+{
+    m_pro->setWindowTitle(QStringLiteral("Nouveau Projet"));
+    m_pro->show();
+    m_pro->raise();
+    m_pro->activateWindow();
+}
+
+void TQuor::createProject(const QString &name)
+{
+    if (!isSafeProjectName(name)) {
+        throw QuorError(QStringLiteral("Nom de projet incorrect : le projet doit être un dossier "
+                                       "placé sous le dossier du programme."));
+    }
+    const QString previous = m_state.projectName;
+    m_state.projectName = name;
+    if (!FileLayer::fileExists(m_state.project_file(QLatin1String(Catalogue::kFileName))))
+        FileLayer::makeDir(m_state.programDirectory + name);
+    m_state.projectName = previous;
+    loadProjectCatalogue(name);
+    applyProjectOpen();
+}
+
+void TQuor::Quitter2Click()
+{
+    write_settings(m_state.programDirectory, m_state.projectName);
+    m_settingsWritten = true;
+    close();
+}
+
+void TQuor::closeEvent(QCloseEvent *event)
+{
+    if (!m_settingsWritten)
+        guarded(m_platform, this, [&] { FormClose(); });
+    m_settingsWritten = false;
+    event->accept();
+    emit closed();
+}
+
+void TQuor::FormClose()
+{
+    write_settings(m_state.programDirectory, m_state.projectName);
+}
+
+void TQuor::Aides1Click()
+{
+    m_platform.showHelpContents();
+}
+
+void TQuor::APropos1Click()
+{
+    QMessageBox::about(this, QStringLiteral("A Propos"),
+                       QStringLiteral("<b>Quor</b> %1<br>Editeur de feuilles de route.")
+                           .arg(QStringLiteral(QUOR_VERSION)));
+}
+
+void TQuor::Voiture1Click(QAction *sender)
+{
+    QChar letter;
+    if (sender == Voiture1)
+        letter = QLatin1Char('V');
+    else if (sender == Transfert1)
+        letter = QLatin1Char('T');
+    else if (sender == Velo1)
+        letter = QLatin1Char('O');
+    else if (sender == Marches1)
+        letter = QLatin1Char('M');
+    else
+        letter = QLatin1Char('P');
+    m_car->open_speed_dialog(letter);
+}
+
+bool TQuor::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent *>(event)->key() == Qt::Key_F1) {
+        if (auto *menu = qobject_cast<QMenu *>(watched)) {
+            QObject *source = menu->activeAction() ? static_cast<QObject *>(menu->activeAction())
+                                                   : static_cast<QObject *>(menu);
+            m_platform.showHelpContext(source->property(kHelpContextProperty).toInt());
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TQuor::showContextHelp()
+{
+    for (QWidget *w = QApplication::focusWidget(); w; w = w->parentWidget()) {
+        const QVariant context = w->property(kHelpContextProperty);
+        if (context.isValid()) {
+            m_platform.showHelpContext(context.toInt());
+            return;
+        }
+    }
+    m_platform.showHelpContext(HelpContext::Main);
+}

@@ -1,0 +1,105 @@
+#pragma once
+
+#include "data/stringgrid.h"
+
+#include <QMainWindow>
+
+class GridModel;
+class GridView;
+class Platform;
+class QAction;
+class QMenu;
+class TQuorcar;
+class TQuorpla;
+class TQuorpro;
+class TQuorrte;
+struct AppState;
+
+// The main window: the catalogue grid, the stage grid and the menus.
+class TQuor : public QMainWindow
+{
+    Q_OBJECT
+public:
+    // Builds the window and runs its start-up on `programDirectory`.
+    TQuor(AppState &state, Platform &platform, const QString &programDirectory,
+          QWidget *parent = nullptr);
+    ~TQuor() override;
+
+    // The other windows, created after this one.
+    void setWindows(TQuorpro *pro, TQuorcar *car, TQuorpla *pla, TQuorrte *rte);
+
+    StringGrid &catalogueGrid() { return m_catalogue; }
+    StringGrid &stageGrid() { return m_stages; }
+    AppState &state() { return m_state; }
+    Platform &platform() { return m_platform; }
+
+    // Event handlers.
+    void Ouvrir1Click();
+    void Nouveau1Click();
+    void Quitter2Click();
+    void Aides1Click();
+    void APropos1Click();
+    void Voiture1Click(QAction *sender);
+
+    // Opens or creates the project `name` (the project dialog's "&Créer").
+    // ProjectName changes only when its catalogue could be loaded.
+    void createProject(const QString &name);
+
+    void updateCaption();
+
+    // Controls, named as in the window's layout.
+    QMenu *Projet1 = nullptr;
+    QAction *Ouvrir1 = nullptr;
+    QAction *Nouveau1 = nullptr;
+    QAction *Quitter2 = nullptr;
+    QMenu *Voyages1 = nullptr;
+    QAction *Enregistrer1 = nullptr;
+    QAction *Supprimer1 = nullptr;
+    QAction *Inserer1 = nullptr;
+    QAction *Itinraire1 = nullptr;
+    QAction *Cartes1 = nullptr;
+    QAction *Routes1 = nullptr;
+    QAction *Gps1 = nullptr;
+    QAction *ImPrimmer1 = nullptr;
+    QMenu *Caractristiques1 = nullptr;
+    QAction *Voiture1 = nullptr;
+    QAction *Transfert1 = nullptr;
+    QAction *Velo1 = nullptr;
+    QAction *Marches1 = nullptr;
+    QAction *Poses1 = nullptr;
+    QMenu *N1 = nullptr;
+    QAction *APropos1 = nullptr;
+    QAction *Aides1 = nullptr;
+    GridView *liste_iti = nullptr;
+    GridView *liste_eta = nullptr;
+
+signals:
+    // The window closed: the application ends.
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void FormCreate(const QString &programDirectory);
+    void FormClose();
+    void buildMenus();
+    void buildGrids();
+    void applyNoProject();
+    void applyProjectOpen();
+    void loadProjectCatalogue(const QString &name);
+    void showContextHelp();
+
+    AppState &m_state;
+    Platform &m_platform;
+    StringGrid m_catalogue;
+    StringGrid m_stages;
+    GridModel *m_catalogueModel = nullptr;
+    GridModel *m_stageModel = nullptr;
+    TQuorpro *m_pro = nullptr;
+    TQuorcar *m_car = nullptr;
+    TQuorpla *m_pla = nullptr;
+    TQuorrte *m_rte = nullptr;
+    bool m_settingsWritten = false;
+};

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+
+// Every file the program reads or writes goes through here. Writes are atomic:
+// the new content goes to a temporary file beside the target, which is then
+// renamed over it, so a failure never leaves a half-written file.
+namespace FileLayer {
+
+enum class Op { OpenRead, OpenReadWrite, CreateTemp, Write, Rename, Remove, MakeDir };
+
+// Test seam: called before each operation; a non-zero errno makes the
+// operation fail with it, as the system would (root ignores permission bits).
+using FaultHook = std::function<int(Op op, const QString &path)>;
+void setFaultHook(FaultHook hook);
+
+// Returns 0 when the file opens for reading and writing, else the runtime's
+// input/output code. Nothing is changed.
+int probeReadWrite(const QString &path);
+
+// Opens the file for reading (and writing when asked) and reads it whole.
+// Returns 0 or the input/output code.
+int tryReadAll(const QString &path, QByteArray &out, bool openForWriting = false);
+
+// Reads the file whole; throws the input/output error.
+QByteArray readAll(const QString &path, bool openForWriting = false);
+
+// Replaces the file's content atomically; throws the input/output error and
+// leaves the target as it was on failure.
+void writeAtomic(const QString &path, const QByteArray &content);
+
+// Returns 0 or the input/output code.
+int removeFile(const QString &path);
+// Renames; fails when the target exists. Returns 0 or the input/output code.
+int renameFile(const QString &from, const QString &to);
+// Creates one directory level. Returns 0 or the input/output code.
+int makeDir(const QString &path);
+
+bool fileExists(const QString &path);
+
+} // namespace FileLayer

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <functional>
+
+class GridModel;
+class Platform;
+
+// The in-place editor of a grid: applies the column's typing mask while the
+// user types and keeps the editor's text in the cell at every change.
+class GridDelegate : public QStyledItemDelegate
+{
+    Q_OBJECT
+public:
+    using MaskProvider = std::function<QString(int column)>;
+    explicit GridDelegate(QObject *parent = nullptr) : QStyledItemDelegate(parent) {}
+    void setMaskProvider(MaskProvider provider) { m_maskProvider = std::move(provider); }
+
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option,
+                          const QModelIndex &index) const override;
+    void setEditorData(QWidget *editor, const QModelIndex &index) const override;
+    void setModelData(QWidget *editor, QAbstractItemModel *model,
+                      const QModelIndex &index) const override;
+
+private:
+    MaskProvider m_maskProvider;
+};
+
+// A QTableView over a GridModel whose current cell follows the StringGrid's:
+// a user's move goes through StringGrid::moveTo, so the grid's select handler
+// runs before it and a failure keeps the cursor where it was.
+class GridView : public QTableView
+{
+    Q_OBJECT
+public:
+    GridView(GridModel *model, Platform &platform, QWidget *parent = nullptr);
+
+    GridModel *gridModel() const { return m_model; }
+    GridDelegate *gridDelegate() const { return m_delegate; }
+    void setMaskProvider(GridDelegate::MaskProvider provider);
+    // Shows the grid's current cell as the view's current index.
+    void syncFromGrid();
+
+private:
+    void onViewCurrentChanged(const QModelIndex &current, const QModelIndex &previous);
+
+    GridModel *m_model;
+    GridDelegate *m_delegate;
+    Platform &m_platform;
+    bool m_syncing = false;
+};

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "platform.h"
+
+#include <QList>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+// The scripted platform of the tests: answers are queued in advance, and
+// every question, error and dialog is recorded.
+class FakePlatform : public Platform
+{
+public:
+    bool confirm(QWidget *parent, const QString &question) override;
+    void showError(QWidget *parent, const QString &text) override;
+    std::optional<QString> browseFolder(QWidget *parent, const QString &caption,
+                                        const QString &root) override;
+    std::optional<QString> openFile(QWidget *parent, const QString &directory,
+                                    const QString &filter) override;
+    std::optional<QString> saveFile(QWidget *parent, const QString &title, const QString &directory,
+                                    const QString &proposedName, const QString &filter,
+                                    const QString &defaultExtension) override;
+    bool printDialog(QWidget *parent, QPrinter &printer) override;
+    void showHelpContents() override;
+    void showHelpContext(int context) override;
+    void openMail(const QString &address) override;
+
+    // Scripted answers, taken in order; when a queue is empty the answer is
+    // "&Non", cancel, or no printer.
+    QList<bool> confirmAnswers;
+    QList<std::optional<QString>> folderAnswers;
+    QList<std::optional<QString>> openFileAnswers;
+    QList<std::optional<QString>> saveFileAnswers;
+    QList<bool> printAnswers;
+    // Called with the printer when the print dialog is confirmed, so a test
+    // can point it at a PDF file.
+    std::function<void(QPrinter &)> preparePrinter;
+
+    // Records.
+    QStringList questions;
+    QStringList errors;
+    struct DialogCall
+    {
+        QString title, directory, proposedName, filter, defaultExtension;
+    };
+    QList<DialogCall> dialogs;
+    int printDialogs = 0;
+    int helpContentsShown = 0;
+    QList<int> helpContexts;
+    QStringList mails;
+};

@@ -1,0 +1,3 @@
+#include "platform.h"
+
+Platform::~Platform() = default;

@@ -1,0 +1,141 @@
+#include "qtplatform.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPushButton>
+#include <QUrl>
+
+namespace {
+
+bool isInside(const QString &path, const QString &root)
+{
+    const QString cleanRoot = QDir::cleanPath(root);
+    const QString cleanPath = QDir::cleanPath(path);
+    return cleanPath == cleanRoot || cleanPath.startsWith(cleanRoot + QLatin1Char('/'));
+}
+
+} // namespace
+
+QtPlatform::QtPlatform(QString programDirectory) : m_programDirectory(std::move(programDirectory))
+{
+}
+
+bool QtPlatform::confirm(QWidget *parent, const QString &question)
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirmation"), question,
+                    QMessageBox::NoButton, parent);
+    QPushButton *yes = box.addButton(QStringLiteral("&Oui"), QMessageBox::YesRole);
+    QPushButton *no = box.addButton(QStringLiteral("&Non"), QMessageBox::NoRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
+void QtPlatform::showError(QWidget *parent, const QString &text)
+{
+    QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), text,
+                    QMessageBox::Ok, parent);
+    box.exec();
+}
+
+std::optional<QString> QtPlatform::browseFolder(QWidget *parent, const QString &caption,
+                                                const QString &root)
+{
+    QFileDialog dialog(parent, caption, root);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog |
+                      QFileDialog::DontResolveSymlinks);
+    dialog.setSidebarUrls({QUrl::fromLocalFile(root)});
+    // The user cannot leave the program directory: any step above it goes
+    // straight back.
+    QObject::connect(&dialog, &QFileDialog::directoryEntered, &dialog,
+                     [&dialog, root](const QString &dir) {
+                         if (!isInside(dir, root))
+                             dialog.setDirectory(root);
+                     });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    QString chosen = QDir::cleanPath(dialog.selectedFiles().constFirst());
+    if (!isInside(chosen, root))
+        return std::nullopt;
+    return chosen;
+}
+
+QString QtPlatform::qtFilter(const QString &filter)
+{
+    const qsizetype bar = filter.indexOf(QLatin1Char('|'));
+    if (bar < 0)
+        return filter;
+    const QString description = filter.left(bar).trimmed();
+    QStringList patterns = filter.mid(bar + 1).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    QStringList all;
+    for (const QString &p : patterns) {
+        all << p.trimmed();
+        if (p.trimmed().toLower() != p.trimmed())
+            all << p.trimmed().toLower();
+    }
+    return QStringLiteral("%1 (%2)").arg(description, all.join(QLatin1Char(' ')));
+}
+
+std::optional<QString> QtPlatform::openFile(QWidget *parent, const QString &directory,
+                                            const QString &filter)
+{
+    const QString path = QFileDialog::getOpenFileName(parent, QString(), directory,
+                                                      qtFilter(filter), nullptr,
+                                                      QFileDialog::DontUseNativeDialog);
+    if (path.isEmpty())
+        return std::nullopt;
+    return path;
+}
+
+std::optional<QString> QtPlatform::saveFile(QWidget *parent, const QString &title,
+                                            const QString &directory,
+                                            const QString &proposedName, const QString &filter,
+                                            const QString &defaultExtension)
+{
+    QFileDialog dialog(parent, title, directory, qtFilter(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setDefaultSuffix(defaultExtension);
+    dialog.selectFile(proposedName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+bool QtPlatform::printDialog(QWidget *parent, QPrinter &printer)
+{
+    QPrintDialog dialog(&printer, parent);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void QtPlatform::showHelpContents()
+{
+    showHelpContext(0);
+}
+
+void QtPlatform::showHelpContext(int context)
+{
+    const QString dir = m_programDirectory + QStringLiteral("aide/");
+    const QString page = context > 0 ? QStringLiteral("aide%1.html").arg(context)
+                                     : QStringLiteral("index.html");
+    QString path = dir + page;
+    if (!QFileInfo::exists(path))
+        path = dir + QStringLiteral("index.html");
+    if (!QFileInfo::exists(path) || !QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
+        QMessageBox::information(QApplication::activeWindow(), QStringLiteral("Aide"),
+                                 QStringLiteral("L'aide de Quor n'est pas installée."));
+    }
+}
+
+void QtPlatform::openMail(const QString &address)
+{
+    QDesktopServices::openUrl(QUrl(QStringLiteral("mailto:") + address));
+}
