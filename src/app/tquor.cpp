@@ -6,12 +6,18 @@
 #include "data/itinerary.h"
 #include "data/quorerror.h"
 #include "data/settings.h"
+#include "editor/cataloguecommands.h"
 #include "editor/gridmodel.h"
 #include "editor/gridview.h"
+#include "editor/routesheetprint.h"
+#include "editor/stagetimes.h"
+#include "gps/tquorrte.h"
 #include "platform/guard.h"
 #include "platform/platform.h"
 #include "speeds/tquorcar.h"
 #include "tquorpro.h"
+
+#include <QPushButton>
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -88,7 +94,14 @@ TQuor::TQuor(AppState &state, Platform &platform, const QString &programDirector
     FormCreate(programDirectory);
 }
 
-TQuor::~TQuor() = default;
+TQuor::~TQuor()
+{
+    // The views and their models read the grids, which die before the
+    // window's children would.
+    delete takeCentralWidget();
+    delete m_catalogueModel;
+    delete m_stageModel;
+}
 
 void TQuor::setWindows(TQuorpro *pro, TQuorcar *car, TQuorpla *pla, TQuorrte *rte)
 {
@@ -96,6 +109,8 @@ void TQuor::setWindows(TQuorpro *pro, TQuorcar *car, TQuorpla *pla, TQuorrte *rt
     m_car = car;
     m_pla = pla;
     m_rte = rte;
+    m_rte->setGrids(m_stages, m_catalogue);
+    m_rte->setStageGridEnabler([this](bool enabled) { liste_eta->setEnabled(enabled); });
 }
 
 void TQuor::buildMenus()
@@ -169,6 +184,14 @@ void TQuor::buildMenus()
     guardedSlot(Quitter2, &TQuor::Quitter2Click);
     guardedSlot(APropos1, &TQuor::APropos1Click);
     guardedSlot(Aides1, &TQuor::Aides1Click);
+    guardedSlot(Enregistrer1, &TQuor::Enregistrer1Click);
+    guardedSlot(Supprimer1, &TQuor::Supprimer1Click);
+    guardedSlot(Inserer1, &TQuor::Inserer1Click);
+    guardedSlot(Itinraire1, &TQuor::Itinraire1Click);
+    guardedSlot(Cartes1, &TQuor::Cartes1Click);
+    guardedSlot(Routes1, &TQuor::Routes1Click);
+    guardedSlot(Gps1, &TQuor::Gps1Click);
+    guardedSlot(ImPrimmer1, &TQuor::ImPrimmer1Click);
     for (QAction *a : {Voiture1, Transfert1, Velo1, Marches1, Poses1}) {
         connect(a, &QAction::triggered, this,
                 [this, a] { guarded(m_platform, this, [&] { Voiture1Click(a); }); });
@@ -198,7 +221,12 @@ void TQuor::buildGrids()
     pal.setColor(QPalette::Base, kLimeGreen);
     pal.setColor(QPalette::Window, kLimeGreen);
     pal.setColor(QPalette::Text, kRed);
+    // Docked as a one-row strip above the stages it is disabled, and must
+    // still read as the itinerary's catalogue row.
+    pal.setColor(QPalette::Disabled, QPalette::Base, kLimeGreen);
+    pal.setColor(QPalette::Disabled, QPalette::Text, kRed);
     liste_iti->setPalette(pal);
+    liste_iti->setMaskProvider(&TQuor::liste_itiGetEditMask);
     for (int c = 0; c < Catalogue::kColumns; ++c)
         liste_iti->setColumnWidth(c, kCatalogueWidths[c]);
     setHelp(liste_iti, HelpContext::CatalogueGrid);
@@ -208,6 +236,8 @@ void TQuor::buildGrids()
     liste_eta->setObjectName(QStringLiteral("liste_eta"));
     liste_eta->setFont(arial(kStageFontPixels));
     liste_eta->verticalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    liste_eta->setMaskProvider(&TQuor::liste_etaGetEditMask);
+    m_stages.setSelectHandler([this](int column, int row) { liste_etaSelectCell(column, row); });
     for (int c = 0; c < Itinerary::kColumns; ++c)
         liste_eta->setColumnWidth(c, kStageWidths[c]);
     liste_eta->hide();
@@ -389,4 +419,155 @@ void TQuor::showContextHelp()
         }
     }
     m_platform.showHelpContext(HelpContext::Main);
+}
+
+QString TQuor::liste_itiGetEditMask(int column)
+{
+    switch (column) {
+    case Catalogue::Date:
+        return QStringLiteral("!90/90/90");
+    case Catalogue::Departure:
+    case Catalogue::Arrival:
+        return QStringLiteral("90:90");
+    default:
+        return QString();
+    }
+}
+
+QString TQuor::liste_etaGetEditMask(int column)
+{
+    switch (column) {
+    case Itinerary::Means:
+        return QStringLiteral(">Cc");
+    case Itinerary::Orientation:
+    case Itinerary::Altitude:
+    case Itinerary::Distance:
+        return QStringLiteral("999999;0");
+    case Itinerary::Time:
+        return QStringLiteral("!90:00!");
+    default:
+        return QString();
+    }
+}
+
+void TQuor::liste_etaSelectCell(int, int)
+{
+    compute_stage_times(m_stages, m_catalogue, itineraryRow(), m_state.speedTable);
+}
+
+void TQuor::Enregistrer1Click()
+{
+    if (m_state.viewMode == ViewMode::Itinerary) {
+        save_itinerary(m_state, m_stages, itineraryRow());
+        return;
+    }
+    if (m_platform.confirm(this, QStringLiteral("Mémorisation du catalogue ?")))
+        save_catalogue(m_state, m_catalogue);
+}
+
+void TQuor::Supprimer1Click()
+{
+    if (m_state.viewMode == ViewMode::Itinerary) {
+        deleteStageRow(m_stages, std::max(m_stages.row(), 1));
+        return;
+    }
+    const int r = m_catalogue.row();
+    const QString question = QStringLiteral("Voulez-vous réellement supprimer la ligne :\r\r") +
+                             m_catalogue.cell(Catalogue::Title, r);
+    if (m_platform.confirm(this, question))
+        deleteCatalogueRow(m_state, m_catalogue, r);
+}
+
+void TQuor::Inserer1Click()
+{
+    if (m_state.viewMode == ViewMode::Itinerary) {
+        insertStageRow(m_stages, std::max(m_stages.row(), 1));
+        return;
+    }
+    insertCatalogueRow(m_state, m_catalogue, m_catalogue.row());
+}
+
+void TQuor::Itinraire1Click()
+{
+    if (m_state.viewMode == ViewMode::Catalogue)
+        enterItineraryView();
+    else
+        leaveItineraryView();
+}
+
+namespace {
+constexpr int kStripHeight = 29;
+} // namespace
+
+void TQuor::enterItineraryView()
+{
+    const int k = itineraryRow();
+    load_itinerary(m_state, m_stages, k);
+
+    liste_iti->setFixedHeight(kStripHeight);
+    liste_iti->setEnabled(false);
+    m_catalogue.setCol(Catalogue::Title);
+    liste_iti->scrollTo(m_catalogueModel->index(k, Catalogue::Arrival),
+                        QAbstractItemView::PositionAtTop);
+    liste_iti->scrollTo(m_catalogueModel->index(k, Catalogue::Title));
+
+    liste_eta->show();
+    liste_eta->setEnabled(true);
+    // Each of these moves runs the time computation when it moves the cursor.
+    // A failure is shown and the view still opens, so the user can mend the
+    // cell.
+    guarded(m_platform, this, [&] { m_stages.setCol(Itinerary::Place); });
+    guarded(m_platform, this, [&] { m_stages.setRow(1); });
+    liste_eta->setFocus();
+
+    Voyages1->setTitle(QStringLiteral("I&tinéraire"));
+    Itinraire1->setText(QStringLiteral("Ca&talogue"));
+    setItineraryCommandsEnabled(true);
+    m_state.viewMode = ViewMode::Itinerary;
+}
+
+void TQuor::leaveItineraryView()
+{
+    if (m_platform.confirm(this, QStringLiteral("Mémorisation de l'itinéraire ?"))) {
+        save_itinerary(m_state, m_stages, itineraryRow());
+        save_catalogue(m_state, m_catalogue);
+    }
+    liste_iti->setMinimumHeight(0);
+    liste_iti->setMaximumHeight(QWIDGETSIZE_MAX);
+    Voyages1->setTitle(QStringLiteral("Ca&talogue"));
+    Itinraire1->setText(QStringLiteral("I&tinéraire"));
+    liste_iti->setEnabled(true);
+    liste_eta->hide();
+    liste_iti->setFocus();
+    setItineraryCommandsEnabled(false);
+    m_state.viewMode = ViewMode::Catalogue;
+}
+
+void TQuor::setItineraryCommandsEnabled(bool itinerary)
+{
+    Routes1->setEnabled(itinerary);
+    ImPrimmer1->setEnabled(itinerary);
+    Gps1->setEnabled(itinerary);
+    Ouvrir1->setEnabled(!itinerary);
+    Nouveau1->setEnabled(!itinerary);
+    // Another project must not be loaded under an open itinerary.
+    if (m_pro)
+        m_pro->ButCreer->setEnabled(!itinerary);
+}
+
+void TQuor::Cartes1Click() {}
+
+void TQuor::Routes1Click()
+{
+    m_rte->openForInsertion();
+}
+
+void TQuor::Gps1Click()
+{
+    m_rte->openForExport();
+}
+
+void TQuor::ImPrimmer1Click()
+{
+    ::ImPrimmer1Click(m_platform, this, m_stages, m_catalogue, itineraryRow());
 }

@@ -40,6 +40,22 @@ public:
     void Aides1Click();
     void APropos1Click();
     void Voiture1Click(QAction *sender);
+    void Enregistrer1Click();
+    void Supprimer1Click();
+    void Inserer1Click();
+    void Itinraire1Click();
+    void Cartes1Click();
+    void Routes1Click();
+    void Gps1Click();
+    void ImPrimmer1Click();
+
+    // Runs before every move of the stage grid's cursor.
+    void liste_etaSelectCell(int column, int row);
+    static QString liste_itiGetEditMask(int column);
+    static QString liste_etaGetEditMask(int column);
+
+    // The open itinerary's catalogue row.
+    int itineraryRow() const { return m_catalogue.row(); }
 
     // Opens or creates the project `name` (the project dialog's "&Créer").
     // ProjectName changes only when its catalogue could be loaded.
@@ -90,6 +106,9 @@ private:
     void applyProjectOpen();
     void loadProjectCatalogue(const QString &name);
     void showContextHelp();
+    void enterItineraryView();
+    void leaveItineraryView();
+    void setItineraryCommandsEnabled(bool itinerary);
 
     AppState &m_state;
     Platform &m_platform;

@@ -1,0 +1,73 @@
+#include "routesheetprint.h"
+
+#include "data/catalogue.h"
+#include "data/quorerror.h"
+#include "data/stringgrid.h"
+#include "platform/platform.h"
+#include "routesheet.h"
+
+#include <QPainter>
+#include <QPen>
+#include <QPrinter>
+
+namespace {
+
+// Draws the texts by their top-left corner: the painter's own baseline is the
+// top plus the ascent of the font on this device.
+void drawOperations(QPainter &painter, QPrinter &printer, const QList<SheetOperation> &operations)
+{
+    for (const SheetOperation &op : operations) {
+        switch (op.kind) {
+        case SheetOperation::Kind::NewPage:
+            printer.newPage();
+            break;
+        case SheetOperation::Kind::Rule:
+            painter.setPen(QPen(op.colour, op.penWidth, Qt::SolidLine, Qt::RoundCap));
+            painter.drawLine(op.from, op.to);
+            break;
+        case SheetOperation::Kind::Text: {
+            painter.setFont(RouteSheet::font(op.pointSize));
+            painter.setPen(op.colour);
+            const int baseline = op.from.y() + painter.fontMetrics().ascent();
+            painter.drawText(op.from.x(), baseline, op.text);
+            break;
+        }
+        }
+    }
+}
+
+} // namespace
+
+void printRouteSheet(QPrinter &printer, const QList<SheetOperation> &operations)
+{
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        const QString target =
+            printer.outputFileName().isEmpty() ? printer.printerName() : printer.outputFileName();
+        throwCannotCreate(target);
+    }
+    drawOperations(painter, printer, operations);
+    painter.end();
+}
+
+void ImPrimmer1Click(Platform &platform, QWidget *parent, const StringGrid &stages,
+                     const StringGrid &catalogue, int catalogueRow)
+{
+    const QString title = catalogue.cell(Catalogue::Title, catalogueRow);
+    const QString date = catalogue.cell(Catalogue::Date, catalogueRow);
+    if (!platform.confirm(parent, QStringLiteral("Impression de l'itinéraire ?")))
+        return;
+    // High resolution: the sheet is laid out in the printer's own pixels.
+    QPrinter printer(QPrinter::HighResolution);
+    // Portrait before the dialog so that the dialog shows it, and again after
+    // it: the sheet is a portrait page whatever was picked.
+    printer.setPageOrientation(QPageLayout::Portrait);
+    if (!platform.printDialog(parent, printer))
+        return;
+    printer.setPageOrientation(QPageLayout::Portrait);
+    printer.setDocName(QStringLiteral("Route de ") + title);
+    const DeviceTextMetrics metrics(&printer);
+    const QList<SheetOperation> operations =
+        routeSheetLayout(stages, title, date, QSize(printer.width(), printer.height()), metrics);
+    printRouteSheet(printer, operations);
+}

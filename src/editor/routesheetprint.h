@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QList>
+
+class Platform;
+class QPainter;
+class QPrinter;
+class QWidget;
+class StringGrid;
+struct SheetOperation;
+
+// "Im&primer": asks "Impression de l'itinéraire ?", shows the printer-choice
+// dialog and prints the open itinerary (catalogue row catalogueRow) as a
+// route sheet. A cell that the totals cannot read throws before the document
+// begins, so nothing is printed; the caller runs it inside the event guard.
+void ImPrimmer1Click(Platform &platform, QWidget *parent, const StringGrid &stages,
+                     const StringGrid &catalogue, int catalogueRow);
+
+// Prints the operations of a route sheet on a printer already chosen and set
+// up: begins the document, draws, ends it. Throws
+// "Impossible de créer le fichier %s" when the printer refuses to begin.
+void printRouteSheet(QPrinter &printer, const QList<SheetOperation> &operations);

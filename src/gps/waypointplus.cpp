@@ -1,0 +1,60 @@
+#include "waypointplus.h"
+
+#include "data/filelayer.h"
+#include "data/linelist.h"
+#include "data/quorerror.h"
+#include "routefiles.h"
+
+#include <algorithm>
+
+namespace WaypointPlus {
+
+namespace {
+
+constexpr int kRouteNumberWidth = 2;
+const QString kRouteNamePrefix = QStringLiteral("RouteName,");
+const QString kRoutePointPrefix = QStringLiteral("RoutePoint,UTM,");
+// The receiver wants a date, a time and a comment; they carry nothing here.
+const QString kRoutePointSuffix = QStringLiteral(",01/01/2001,00:00:00,QUOR");
+
+} // namespace
+
+int routeNumberForCatalogueRow(int catalogueRow)
+{
+    return std::clamp(catalogueRow + 1, kFirstRouteNumber, kLastRouteNumber);
+}
+
+QStringList lines(int routeNumber, const QString &routeName, const QStringList &waypointLines)
+{
+    using namespace RouteFiles;
+    QStringList out;
+    const int count = waypointCount(waypointLines);
+    if (count > 0) {
+        const QString &datum = waypointField(waypointLines, 0, Datum);
+        if (datum == QLatin1String(kDatumEd50Label))
+            out.append(QLatin1String(kDatumEd50Line));
+        else if (datum == QLatin1String(kDatumWgs84Label))
+            out.append(QLatin1String(kDatumWgs84Line));
+    }
+    out.append(kRouteNamePrefix + QStringLiteral("%1").arg(routeNumber, kRouteNumberWidth) +
+               QLatin1Char(',') + routeName.toUpper());
+    for (int i = 0; i < count; ++i) {
+        out.append(kRoutePointPrefix + waypointField(waypointLines, i, Label) +
+                   QStringLiteral(" ,") + waypointField(waypointLines, i, Zone) +
+                   waypointField(waypointLines, i, Letter) + QLatin1Char(',') +
+                   waypointField(waypointLines, i, Easting) + QLatin1Char(',') +
+                   waypointField(waypointLines, i, Northing) + kRoutePointSuffix);
+    }
+    return out;
+}
+
+void write(const QString &path, const QStringList &lines)
+{
+    // The system refuses to rewrite a read-only file; the atomic rename would
+    // replace it anyway, so ask first.
+    if (FileLayer::fileExists(path) && FileLayer::probeReadWrite(path) != 0)
+        throwCannotCreate(path);
+    LineList::write(path, lines);
+}
+
+} // namespace WaypointPlus
