@@ -12,6 +12,7 @@
 #include "editor/routesheetprint.h"
 #include "editor/stagetimes.h"
 #include "gps/tquorrte.h"
+#include "maps/tquorpla.h"
 #include "platform/guard.h"
 #include "platform/platform.h"
 #include "speeds/tquorcar.h"
@@ -111,6 +112,8 @@ void TQuor::setWindows(TQuorpro *pro, TQuorcar *car, TQuorpla *pla, TQuorrte *rt
     m_rte = rte;
     m_rte->setGrids(m_stages, m_catalogue);
     m_rte->setStageGridEnabler([this](bool enabled) { liste_eta->setEnabled(enabled); });
+    m_pla->setCatalogueTitleSource(
+        [this] { return m_catalogue.cell(Catalogue::Title, m_catalogue.row()); });
 }
 
 void TQuor::buildMenus()
@@ -555,7 +558,13 @@ void TQuor::setItineraryCommandsEnabled(bool itinerary)
         m_pro->ButCreer->setEnabled(!itinerary);
 }
 
-void TQuor::Cartes1Click() {}
+void TQuor::Cartes1Click()
+{
+    const std::optional<QString> path = m_platform.openFile(
+        this, m_state.programDirectory + m_state.projectName, QStringLiteral("Fichier Carte |*.JPG"));
+    if (path)
+        m_pla->showMap(*path);
+}
 
 void TQuor::Routes1Click()
 {

@@ -1,0 +1,344 @@
+#include "jpegdecoder.h"
+
+#include "data/quorerror.h"
+#include "data/mapfile.h"
+
+#include <QFile>
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <vector>
+
+#include <jerror.h>
+#include <jpeglib.h>
+
+namespace {
+
+// Rows handed to the decoder per call; libjpeg never asks for more than its
+// output buffer height, which is at most a few rows.
+constexpr int kMaxRowsPerCall = 16;
+constexpr int kRgbBytes = 3;
+constexpr int kCmykBytes = 4;
+constexpr int kFullByte = 255;
+// The decoder's vector code writes aligned rows straight to memory, past the
+// cache; unaligned rows go through it and decode several times slower.
+constexpr size_t kRowAlignment = 32;
+// A scan of a hundred megapixels touches 80 000 small pages on its first
+// write; large pages cut that to a few hundred.
+constexpr size_t kLargePage = size_t(2) * 1024 * 1024;
+
+struct ErrorManager
+{
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+};
+
+// The decoder's fatal errors jump back to the caller instead of ending the
+// process.
+[[noreturn]] void errorExit(j_common_ptr cinfo)
+{
+    auto *manager = reinterpret_cast<ErrorManager *>(cinfo->err);
+    std::longjmp(manager->jump, 1);
+}
+
+// A file that ends before its image is complete is damaged: the decoder
+// would only paint the missing part grey, which is not the map.
+void emitMessage(j_common_ptr cinfo, int level)
+{
+    constexpr int kWarningLevel = -1;
+    if (level == kWarningLevel && cinfo->err->msg_code == JWRN_JPEG_EOF)
+        errorExit(cinfo);
+    if (level == kWarningLevel)
+        ++cinfo->err->num_warnings;
+}
+
+// Nothing goes to the console.
+void outputMessage(j_common_ptr) {}
+
+// Streams the map file into the decoder, a large piece at a time.
+constexpr size_t kPieceSize = size_t(1) << 20;
+
+struct FileSource
+{
+    jpeg_source_mgr pub;
+    MapFile *file;
+    JOCTET *piece;
+    bool startOfFile;
+};
+
+void initFileSource(j_decompress_ptr cinfo)
+{
+    reinterpret_cast<FileSource *>(cinfo->src)->startOfFile = true;
+}
+
+boolean fillFileSource(j_decompress_ptr cinfo)
+{
+    static const JOCTET kEndOfImage[] = {0xFF, JPEG_EOI};
+    auto *src = reinterpret_cast<FileSource *>(cinfo->src);
+    int code = 0;
+    const qsizetype n = src->file->read(reinterpret_cast<char *>(src->piece), kPieceSize, code);
+    if (n < 0)
+        ERREXIT(cinfo, JERR_FILE_READ);
+    if (n == 0) {
+        if (src->startOfFile)
+            ERREXIT(cinfo, JERR_INPUT_EMPTY);
+        // Ends the decoding through emitMessage.
+        WARNMS(cinfo, JWRN_JPEG_EOF);
+        src->pub.next_input_byte = kEndOfImage;
+        src->pub.bytes_in_buffer = sizeof kEndOfImage;
+        return TRUE;
+    }
+    src->pub.next_input_byte = src->piece;
+    src->pub.bytes_in_buffer = size_t(n);
+    src->startOfFile = false;
+    return TRUE;
+}
+
+void skipFileSource(j_decompress_ptr cinfo, long count)
+{
+    jpeg_source_mgr *src = cinfo->src;
+    if (count <= 0)
+        return;
+    while (count > static_cast<long>(src->bytes_in_buffer)) {
+        count -= static_cast<long>(src->bytes_in_buffer);
+        src->fill_input_buffer(cinfo);
+    }
+    src->next_input_byte += count;
+    src->bytes_in_buffer -= size_t(count);
+}
+
+void termFileSource(j_decompress_ptr) {}
+
+struct Input
+{
+    // Either the bytes in memory or the file.
+    const QByteArray *bytes = nullptr;
+    MapFile *file = nullptr;
+    JOCTET *piece = nullptr;
+};
+
+void setSource(j_decompress_ptr cinfo, const Input &input)
+{
+    if (input.bytes) {
+        jpeg_mem_src(cinfo, reinterpret_cast<const unsigned char *>(input.bytes->constData()),
+                     static_cast<unsigned long>(input.bytes->size()));
+        return;
+    }
+    auto *src = static_cast<FileSource *>((*cinfo->mem->alloc_small)(
+        reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, sizeof(FileSource)));
+    src->pub.init_source = initFileSource;
+    src->pub.fill_input_buffer = fillFileSource;
+    src->pub.skip_input_data = skipFileSource;
+    src->pub.resync_to_restart = jpeg_resync_to_restart;
+    src->pub.term_source = termFileSource;
+    src->pub.bytes_in_buffer = 0;
+    src->pub.next_input_byte = nullptr;
+    src->file = input.file;
+    src->piece = input.piece;
+    src->startOfFile = true;
+    cinfo->src = &src->pub;
+}
+
+struct DecodeState
+{
+    jpeg_decompress_struct cinfo;
+    ErrorManager errors;
+    QImage image;
+    int errorCode = 0;
+    bool created = false;
+};
+
+// Converts one row of CMYK (inverted as Adobe writes it, or plain) to RGB.
+void cmykRowToRgb(const JSAMPLE *cmyk, uchar *rgb, JDIMENSION width, bool inverted)
+{
+    for (JDIMENSION i = 0; i < width; ++i, cmyk += kCmykBytes, rgb += kRgbBytes) {
+        int c = cmyk[0], m = cmyk[1], y = cmyk[2], k = cmyk[3];
+        if (!inverted) {
+            c = kFullByte - c;
+            m = kFullByte - m;
+            y = kFullByte - y;
+            k = kFullByte - k;
+        }
+        rgb[0] = static_cast<uchar>(c * k / kFullByte);
+        rgb[1] = static_cast<uchar>(m * k / kFullByte);
+        rgb[2] = static_cast<uchar>(y * k / kFullByte);
+    }
+}
+
+size_t roundUp(size_t value, size_t step)
+{
+    return (value + step - 1) / step * step;
+}
+
+void freePicture(void *data)
+{
+    std::free(data);
+}
+
+// An RGB picture whose every row starts on the decoder's alignment. A null
+// image when memory runs out.
+QImage allocatePicture(JDIMENSION width, JDIMENSION height)
+{
+    const size_t stride = roundUp(size_t(width) * kRgbBytes, kRowAlignment);
+    const size_t bytes = stride * height;
+    const bool large = bytes >= kLargePage;
+    const size_t alignment = large ? kLargePage : kRowAlignment;
+    const size_t allocated = roundUp(qMax<size_t>(bytes, 1), alignment);
+    void *data = std::aligned_alloc(alignment, allocated);
+    if (!data)
+        return QImage();
+    if (large)
+        ::madvise(data, allocated, MADV_HUGEPAGE);
+    QImage picture(static_cast<uchar *>(data), int(width), int(height), qsizetype(stride),
+                   QImage::Format_RGB888, freePicture, data);
+    // A size the toolkit refuses leaves the memory with us.
+    if (picture.isNull())
+        std::free(data);
+    return picture;
+}
+
+// The libjpeg calls, kept apart from any C++ object with a destructor so
+// that the error jump skips nothing. Answers false with errorCode set.
+bool decodeInto(DecodeState &s, const Input &input)
+{
+    jpeg_decompress_struct &cinfo = s.cinfo;
+    cinfo.err = jpeg_std_error(&s.errors.pub);
+    s.errors.pub.error_exit = errorExit;
+    s.errors.pub.emit_message = emitMessage;
+    s.errors.pub.output_message = outputMessage;
+    if (setjmp(s.errors.jump)) {
+        s.errorCode = s.errors.pub.msg_code;
+        return false;
+    }
+    jpeg_create_decompress(&cinfo);
+    s.created = true;
+    setSource(&cinfo, input);
+    jpeg_read_header(&cinfo, TRUE);
+
+    const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
+    cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
+    jpeg_start_decompress(&cinfo);
+
+    s.image = allocatePicture(cinfo.output_width, cinfo.output_height);
+    if (s.image.isNull()) {
+        s.errorCode = JERR_OUT_OF_MEMORY;
+        return false;
+    }
+
+    uchar *const bits = s.image.bits();
+    const qsizetype stride = s.image.bytesPerLine();
+    if (cmyk) {
+        // One row at a time through a small buffer: CMYK has a fourth channel
+        // that the picture does not keep.
+        JSAMPARRAY buffer =
+            (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
+                                       cinfo.output_width * kCmykBytes, 1);
+        const bool inverted = cinfo.saw_Adobe_marker;
+        while (cinfo.output_scanline < cinfo.output_height) {
+            const JDIMENSION row = cinfo.output_scanline;
+            jpeg_read_scanlines(&cinfo, buffer, 1);
+            cmykRowToRgb(buffer[0], bits + stride * row, cinfo.output_width, inverted);
+        }
+    } else {
+        // Straight into the picture's own rows.
+        JSAMPROW rows[kMaxRowsPerCall];
+        while (cinfo.output_scanline < cinfo.output_height) {
+            const JDIMENSION first = cinfo.output_scanline;
+            JDIMENSION count = cinfo.output_height - first;
+            if (count > static_cast<JDIMENSION>(kMaxRowsPerCall))
+                count = kMaxRowsPerCall;
+            for (JDIMENSION i = 0; i < count; ++i)
+                rows[i] = bits + stride * (first + i);
+            jpeg_read_scanlines(&cinfo, rows, count);
+        }
+    }
+    jpeg_finish_decompress(&cinfo);
+    return true;
+}
+
+qint64 nanoseconds(const struct timespec &t)
+{
+    constexpr qint64 kNsPerSecond = 1'000'000'000;
+    return static_cast<qint64>(t.tv_sec) * kNsPerSecond + t.tv_nsec;
+}
+
+QImage decode(const Input &input)
+{
+    DecodeState state;
+    std::memset(&state.cinfo, 0, sizeof state.cinfo);
+    const bool ok = decodeInto(state, input);
+    if (state.created)
+        jpeg_destroy_decompress(&state.cinfo);
+    if (!ok)
+        throw QuorError(QStringLiteral("Erreur JPEG #%1").arg(state.errorCode));
+    return std::move(state.image);
+}
+
+} // namespace
+
+QImage decodeJpegData(const QByteArray &data)
+{
+    Input input;
+    input.bytes = &data;
+    return decode(input);
+}
+
+QImage decodeJpegFile(const QString &path)
+{
+    MapFile file(path);
+    if (file.open() != 0)
+        throwCannotOpen(path);
+    std::vector<JOCTET> piece(kPieceSize);
+    Input input;
+    input.file = &file;
+    input.piece = piece.data();
+    return decode(input);
+}
+
+FileStamp fileStamp(const QString &path)
+{
+    FileStamp stamp;
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return stamp;
+    stamp.size = st.st_size;
+    stamp.modifiedNs = nanoseconds(st.st_mtim);
+    stamp.changedNs = nanoseconds(st.st_ctim);
+    stamp.inode = st.st_ino;
+    stamp.device = st.st_dev;
+    return stamp;
+}
+
+bool MapImageCache::isCurrent(const QString &path) const
+{
+    if (m_image.isNull() || path != m_path)
+        return false;
+    const FileStamp now = fileStamp(path);
+    return now.isValid() && now == m_stamp;
+}
+
+QImage MapImageCache::load(const QString &path)
+{
+    if (isCurrent(path))
+        return m_image;
+    // The stamp is taken before reading, so a file changed meanwhile is read
+    // again next time.
+    const FileStamp stamp = fileStamp(path);
+    QImage image = decodeJpegFile(path);
+    ++m_decodeCount;
+    m_path = path;
+    m_stamp = stamp;
+    m_image = image;
+    return image;
+}
+
+void MapImageCache::clear()
+{
+    m_path.clear();
+    m_stamp = FileStamp();
+    m_image = QImage();
+}

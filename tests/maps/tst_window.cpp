@@ -1,0 +1,803 @@
+#include "common/testmain.h"
+#include "common/testutil.h"
+#include "data/appstate.h"
+#include "data/filelayer.h"
+#include "gps/updown.h"
+#include "mapfixtures.h"
+#include "maps/calibration.h"
+#include "data/mapfile.h"
+#include "maps/mapview.h"
+#include "maps/tquorpla.h"
+#include "platform/fakeplatform.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <memory>
+
+#include <jerror.h>
+
+namespace {
+
+constexpr int kMapWidth = 1200;
+constexpr int kMapHeight = 900;
+
+// The sample calibration: c = (500000, 2, 0), d = (5000000, 0, -2).
+const QStringList kSampleLines = {
+    QStringLiteral("31"),      QStringLiteral("U"),       QStringLiteral("ED50"),
+    QStringLiteral("0"),       QStringLiteral("500000"),  QStringLiteral("0"),
+    QStringLiteral("5000000"), QStringLiteral("1000"),    QStringLiteral("502000"),
+    QStringLiteral("800"),     QStringLiteral("4998400"), QStringLiteral("0"),
+    QStringLiteral("500000"),  QStringLiteral("800"),     QStringLiteral("4998400")};
+
+QByteArray crlf(const QStringList &lines)
+{
+    QByteArray out;
+    for (const QString &line : lines)
+        out += TestUtil::cp1252(line) + "\r\n";
+    return out;
+}
+
+void sendMouse(QWidget *target, QEvent::Type type, QPoint pos,
+               Qt::MouseButton button = Qt::NoButton)
+{
+    const Qt::MouseButtons buttons =
+        type == QEvent::MouseButtonPress ? Qt::MouseButtons(button) : Qt::MouseButtons();
+    QMouseEvent event(type, QPointF(pos), QPointF(target->mapToGlobal(pos)), button, buttons,
+                      Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
+} // namespace
+
+class TQuorplaTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<AppState> m_state;
+    std::unique_ptr<FakePlatform> m_platform;
+    QString m_map;
+
+    QString calFile() const { return calibrationFileName(m_map); }
+
+    QString writeMap(const QString &name, const MapFixtures::JpegSpec &spec)
+    {
+        const QString path = m_dir->filePath(name);
+        TestUtil::writeBytes(path, MapFixtures::makeJpeg(spec));
+        return path;
+    }
+
+    static MapFixtures::JpegSpec mapSpec()
+    {
+        MapFixtures::JpegSpec spec;
+        spec.width = kMapWidth;
+        spec.height = kMapHeight;
+        spec.quality = 50;
+        return spec;
+    }
+
+    // Larger than any screen's work area, so that it scrolls both ways.
+    static MapFixtures::JpegSpec largeSpec()
+    {
+        MapFixtures::JpegSpec spec = mapSpec();
+        spec.width = 4000;
+        spec.height = 3000;
+        return spec;
+    }
+
+    std::unique_ptr<TQuorpla> makeWindow()
+    {
+        return std::make_unique<TQuorpla>(*m_state, *m_platform);
+    }
+
+    // Shows the map as "&Cartes" does and lets the window system's own
+    // activation arrive.
+    void open(TQuorpla &w, const QString &path)
+    {
+        w.showMap(path);
+        QApplication::setActiveWindow(&w);
+    }
+
+    static QPoint viewportPos(TQuorpla &w, int x, int y)
+    {
+        return QPoint(x, y) - w.ScrollBox1->pictureOffset();
+    }
+
+    static void movePointer(TQuorpla &w, int x, int y)
+    {
+        sendMouse(w.ScrollBox1->viewport(), QEvent::MouseMove, viewportPos(w, x, y));
+    }
+
+    static void clickMap(TQuorpla &w, int x, int y)
+    {
+        QWidget *vp = w.ScrollBox1->viewport();
+        const QPoint pos = viewportPos(w, x, y);
+        sendMouse(vp, QEvent::MouseMove, pos);
+        sendMouse(vp, QEvent::MouseButtonPress, pos, Qt::LeftButton);
+        sendMouse(vp, QEvent::MouseButtonRelease, pos, Qt::LeftButton);
+    }
+
+    static void capture(TQuorpla &w, QCheckBox *box, int x, int y)
+    {
+        box->setChecked(true);
+        clickMap(w, x, y);
+    }
+
+    static void type(QLineEdit *field, const QString &text)
+    {
+        field->clear();
+        QTest::keyClicks(field, text);
+    }
+
+    // The sample calibration typed and captured as the user does it.
+    static void enterSample(TQuorpla &w)
+    {
+        capture(w, w.CheckP1, 0, 0);
+        capture(w, w.CheckP2, 1000, 800);
+        capture(w, w.CheckP3, 0, 800);
+        type(w.X1_c, QStringLiteral("500000"));
+        type(w.Y1_c, QStringLiteral("5000000"));
+        type(w.X2_c, QStringLiteral("502000"));
+        type(w.Y2_c, QStringLiteral("4998400"));
+        type(w.X3_c, QStringLiteral("500000"));
+        type(w.Y3_c, QStringLiteral("4998400"));
+    }
+
+    // The same straight into the fields.
+    static void fillSample(TQuorpla &w)
+    {
+        QLabel *pixels[] = {w.X1_i, w.Y1_i, w.X2_i, w.Y2_i, w.X3_i, w.Y3_i};
+        QLineEdit *fields[] = {w.X1_c, w.Y1_c, w.X2_c, w.Y2_c, w.X3_c, w.Y3_c};
+        const int pixelLines[] = {3, 5, 7, 9, 11, 13};
+        for (int i = 0; i < 6; ++i) {
+            pixels[i]->setText(kSampleLines[pixelLines[i]]);
+            fields[i]->setText(kSampleLines[pixelLines[i] + 1]);
+        }
+    }
+
+    static QString shownPanel(TQuorpla &w)
+    {
+        QStringList shown;
+        for (QFrame *panel : {w.Calibra, w.VerifCalibra, w.Routes, w.Waypoints}) {
+            if (panel->isVisibleTo(&w))
+                shown << panel->objectName();
+        }
+        return shown.join(QLatin1Char(','));
+    }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_state = std::make_unique<AppState>();
+        m_state->programDirectory = m_dir->path() + QLatin1Char('/');
+        m_platform = std::make_unique<FakePlatform>();
+        m_map = writeMap(QStringLiteral("massif.jpg"), mapSpec());
+    }
+
+    void cleanup()
+    {
+        FileLayer::setFaultHook({});
+        MapFile::setOpenHook({});
+        QApplication::setActiveWindow(nullptr);
+    }
+
+    void opensAnUncalibratedMap()
+    {
+        auto w = makeWindow();
+        open(*w, m_map);
+        QVERIFY(w->isVisible());
+        QCOMPARE(w->windowTitle(), m_map);
+        QVERIFY(w->isMaximized());
+        QVERIFY(w->width() >= w->screen()->availableGeometry().width() - 16);
+        QCOMPARE(shownPanel(*w), QStringLiteral("Calibra"));
+        QCOMPARE(w->displayedPicture().size(), QSize(kMapWidth, kMapHeight));
+        QCOMPARE(w->cleanImage().size(), QSize(kMapWidth, kMapHeight));
+        QCOMPARE(w->M_Zone->text(), QStringLiteral("31"));
+        QCOMPARE(w->M_lettre->text(), QStringLiteral("U"));
+        QCOMPARE(w->M_Systeme->text(), QStringLiteral("ED50"));
+        QVERIFY(w->CheckP1->isChecked());
+        QVERIFY(!w->CheckP2->isChecked());
+        QCOMPARE(w->ScrollBox1->pictureOffset(), QPoint(0, 0));
+        QCOMPARE(w->ScrollBox1->viewport()->cursor().shape(), Qt::CrossCursor);
+        QVERIFY(!w->M_Zone->isEnabled());
+        QCOMPARE(w->Calibra->width(), 233);
+        QCOMPARE(w->Routes->width(), 230);
+        QCOMPARE(w->Calibra->palette().color(QPalette::Window), QColor(0, 255, 0));
+        QCOMPARE(w->Calibra->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+        QCOMPARE(w->ValiCalibr->text(), QStringLiteral("&Valider la calibration"));
+        QCOMPARE(w->CheckP2->text(), QStringLiteral("Point 2 (Bas-droit)"));
+        QCOMPARE(w->C_Fauuse->text(), QStringLiteral("A Refaire"));
+        QVERIFY(m_platform->errors.isEmpty());
+        // The map is painted pixel for pixel: the top-left quadrant is red.
+        QVERIFY(MapFixtures::near(w->displayedPicture().pixelColor(5, 5), QColor(255, 0, 0), 16));
+    }
+
+    void spinnerLimits()
+    {
+        auto w = makeWindow();
+        open(*w, m_map);
+        w->UpZone->setPosition(60);
+        w->UpZone->upButton()->click();
+        QCOMPARE(w->UpZone->position(), 60);
+        QCOMPARE(w->M_Zone->text(), QStringLiteral("60"));
+        w->UpZone->downButton()->click();
+        QCOMPARE(w->M_Zone->text(), QStringLiteral("59"));
+        w->UpZone->setPosition(0);
+        w->UpZone->downButton()->click();
+        QCOMPARE(w->M_Zone->text(), QStringLiteral("0"));
+
+        w->UpLettre->setPosition('X');
+        w->UpLettre->upButton()->click();
+        QCOMPARE(w->M_lettre->text(), QStringLiteral("X"));
+        w->UpLettre->setPosition('C');
+        w->UpLettre->downButton()->click();
+        QCOMPARE(w->M_lettre->text(), QStringLiteral("C"));
+        w->UpLettre->setPosition('H');
+        w->UpLettre->upButton()->click();
+        QCOMPARE(w->M_lettre->text(), QStringLiteral("I"));
+        w->UpLettre->setPosition('N');
+        w->UpLettre->upButton()->click();
+        QCOMPARE(w->M_lettre->text(), QStringLiteral("O"));
+
+        w->UpSystem->upButton()->click();
+        QCOMPARE(w->M_Systeme->text(), QStringLiteral("WGS84"));
+        w->UpSystem->upButton()->click();
+        QCOMPARE(w->M_Systeme->text(), QStringLiteral("WGS84"));
+        w->UpSystem->downButton()->click();
+        w->UpSystem->downButton()->click();
+        QCOMPARE(w->M_Systeme->text(), QStringLiteral("ED50"));
+    }
+
+    void pointBoxesScrollToTheirCorners()
+    {
+        auto w = makeWindow();
+        open(*w, writeMap(QStringLiteral("grande.jpg"), largeSpec()));
+        QScrollBar *h = w->ScrollBox1->horizontalScrollBar();
+        QScrollBar *v = w->ScrollBox1->verticalScrollBar();
+        QVERIFY(h->maximum() > 0 && v->maximum() > 0);
+        w->CheckP2->setChecked(true);
+        QVERIFY(!w->CheckP1->isChecked());
+        QCOMPARE(w->ScrollBox1->pictureOffset(), QPoint(h->maximum(), v->maximum()));
+        w->CheckP3->setChecked(true);
+        QVERIFY(!w->CheckP2->isChecked());
+        QCOMPARE(w->ScrollBox1->pictureOffset(), QPoint(0, v->maximum()));
+        // Unchecking moves nothing.
+        h->setValue(5);
+        w->CheckP3->setChecked(false);
+        QCOMPARE(w->ScrollBox1->pictureOffset(), QPoint(5, v->maximum()));
+        w->CheckP1->setChecked(true);
+        QCOMPARE(w->ScrollBox1->pictureOffset(), QPoint(0, 0));
+    }
+
+    void pointerCapturesAndClickEndsCapture()
+    {
+        auto w = makeWindow();
+        open(*w, m_map);
+        movePointer(*w, 12, 34);
+        QCOMPARE(w->X1_i->text(), QStringLiteral("12"));
+        QCOMPARE(w->Y1_i->text(), QStringLiteral("34"));
+        QCOMPARE(w->X2_i->text(), QString());
+        clickMap(*w, 15, 16);
+        QVERIFY(!w->CheckP1->isChecked());
+        QCOMPARE(w->X1_i->text(), QStringLiteral("15"));
+        QCOMPARE(w->Y1_i->text(), QStringLiteral("16"));
+        movePointer(*w, 50, 60);
+        QCOMPARE(w->X1_i->text(), QStringLiteral("15"));
+        // Pixels count from the picture's corner whatever the scrolling.
+        w->CheckP2->setChecked(true);
+        movePointer(*w, 1100, 850);
+        QCOMPARE(w->X2_i->text(), QStringLiteral("1100"));
+        QCOMPARE(w->Y2_i->text(), QStringLiteral("850"));
+    }
+
+    void validationWritesTheFileAndShowsVerification()
+    {
+        auto w = makeWindow();
+        open(*w, m_map);
+        enterSample(*w);
+        w->ValiCalibr->click();
+        QVERIFY(m_platform->errors.isEmpty());
+        QCOMPARE(shownPanel(*w), QStringLiteral("VerifCalibra"));
+        QCOMPARE(TestUtil::readBytes(calFile()), crlf(kSampleLines));
+        QCOMPARE(w->LZone->text(), QStringLiteral("31"));
+        QCOMPARE(w->LLettre->text(), QStringLiteral("U"));
+        QCOMPARE(w->LSysteme->text(), QStringLiteral("ED50"));
+        QCOMPARE(w->LEchelle->text(), QStringLiteral("23622"));
+        QCOMPARE(w->xdens(), quint16(300));
+        QCOMPARE(w->transform().c, (Coefficients{500000, 2, 0}));
+        QCOMPARE(w->calibrationLines(), kSampleLines);
+    }
+
+    void newOpeningRestoresTheCalibration()
+    {
+        {
+            auto w = makeWindow();
+            open(*w, m_map);
+            fillSample(*w);
+            w->UpZone->upButton()->click();
+            w->UpLettre->upButton()->click();
+            w->UpSystem->upButton()->click();
+            w->ValiCalibr->click();
+            QVERIFY(m_platform->errors.isEmpty());
+        }
+        auto w = makeWindow();
+        open(*w, m_map);
+        QCOMPARE(shownPanel(*w), QStringLiteral("VerifCalibra"));
+        QCOMPARE(w->LZone->text(), QStringLiteral("32"));
+        QCOMPARE(w->LLettre->text(), QStringLiteral("V"));
+        QCOMPARE(w->LSysteme->text(), QStringLiteral("WGS84"));
+        QCOMPARE(w->LEchelle->text(), QStringLiteral("23622"));
+        QCOMPARE(w->X2_c->text(), QStringLiteral("502000"));
+        QCOMPARE(w->Y3_i->text(), QStringLiteral("800"));
+        QCOMPARE(w->M_Zone->text(), QStringLiteral("31"));
+        QCOMPARE(w->M_lettre->text(), QStringLiteral("U"));
+        QVERIFY(m_platform->errors.isEmpty());
+    }
+
+    void readoutAndRoutePanel()
+    {
+        TestUtil::writeBytes(calFile(), crlf(kSampleLines));
+        auto w = makeWindow();
+        open(*w, m_map);
+        QCOMPARE(shownPanel(*w), QStringLiteral("VerifCalibra"));
+        movePointer(*w, 10, 20);
+        QCOMPARE(w->LX->text(), QStringLiteral("500020"));
+        QCOMPARE(w->LY->text(), QStringLiteral("4999960"));
+        w->C_Bonne->click();
+        QCOMPARE(shownPanel(*w), QStringLiteral("Routes"));
+        movePointer(*w, 30, 40);
+        QCOMPARE(w->LX->text(), QStringLiteral("500020"));
+        QCOMPARE(w->X1_i->text(), QStringLiteral("0"));
+    }
+
+    void correcteDrawsTheLabels()
+    {
+        TestUtil::writeBytes(calFile(), crlf(kSampleLines));
+        auto w = makeWindow();
+        open(*w, m_map);
+        w->C_Bonne->click();
+        QCOMPARE(w->pictureFont().pointSize(), 30);
+        QCOMPARE(w->pictureFont().family(), QStringLiteral("Arial"));
+        const QImage &shown = w->displayedPicture();
+        const QImage &clean = w->cleanImage();
+        QCOMPARE(shown.size(), clean.size());
+        QVERIFY(shown.constBits() != clean.constBits());
+        // A white box with blue text where the 501000 label is centred on
+        // x = 500, row 40 and below; the clean map has none of it.
+        auto hasBlue = [](const QImage &image, QRect area) {
+            for (int y = area.top(); y <= area.bottom(); ++y) {
+                for (int x = area.left(); x <= area.right(); ++x) {
+                    if (image.pixelColor(x, y) == QColor(0, 0, 255))
+                        return true;
+                }
+            }
+            return false;
+        };
+        QVERIFY(hasBlue(shown, QRect(450, 40, 100, 30)));
+        QVERIFY(!hasBlue(clean, QRect(450, 40, 100, 30)));
+        QCOMPARE(shown.pixelColor(700, 300), clean.pixelColor(700, 300));
+        // Drawing again starts from the clean map.
+        w->DrawGridLabels();
+        QVERIFY(hasBlue(w->displayedPicture(), QRect(450, 40, 100, 30)));
+    }
+
+    void escapeValidates()
+    {
+        auto w = makeWindow();
+        open(*w, m_map);
+        fillSample(*w);
+        QTest::keyClick(w.get(), Qt::Key_Escape);
+        QCOMPARE(shownPanel(*w), QStringLiteral("VerifCalibra"));
+        QVERIFY(QFile::exists(calFile()));
+    }
+
+    void halfFilledFieldStopsTheValidation()
+    {
+        auto w = makeWindow();
+        open(*w, m_map);
+        fillSample(*w);
+        type(w->X1_c, QStringLiteral("12345"));
+        w->ValiCalibr->click();
+        QCOMPARE(m_platform->errors,
+                 QStringList{QStringLiteral("'12345 ' n'est pas une valeur entière correcte")});
+        QCOMPARE(shownPanel(*w), QStringLiteral("Calibra"));
+        QVERIFY(!QFile::exists(calFile()));
+        // The masks take digits only, up to their length.
+        type(w->Y1_c, QStringLiteral("12a34567890"));
+        QCOMPARE(w->Y1_c->text(), QStringLiteral("1234567"));
+    }
+
+    void pointNeverCaptured()
+    {
+        auto w = makeWindow();
+        open(*w, m_map);
+        fillSample(*w);
+        w->X3_i->setText(QString());
+        w->ValiCalibr->click();
+        QCOMPARE(m_platform->errors,
+                 QStringList{QStringLiteral("'' n'est pas une valeur entière correcte")});
+        QCOMPARE(shownPanel(*w), QStringLiteral("Calibra"));
+    }
+
+    void collinearPointsAreRejectedSilently()
+    {
+        auto w = makeWindow();
+        open(*w, m_map);
+        fillSample(*w);
+        w->Y2_i->setText(QStringLiteral("0"));
+        w->Y3_i->setText(QStringLiteral("0"));
+        w->ValiCalibr->click();
+        QVERIFY(m_platform->errors.isEmpty());
+        QCOMPARE(shownPanel(*w), QStringLiteral("Calibra"));
+        QVERIFY(!QFile::exists(calFile()));
+        QCOMPARE(w->LEchelle->text(), QStringLiteral("Echelle"));
+    }
+
+    void mapWithoutJfif()
+    {
+        MapFixtures::JpegSpec spec = mapSpec();
+        spec.jfif = false;
+        m_map = writeMap(QStringLiteral("exif.jpg"), spec);
+        auto w = makeWindow();
+        open(*w, m_map);
+        QCOMPARE(w->displayedPicture().size(), QSize(kMapWidth, kMapHeight));
+        fillSample(*w);
+        w->ValiCalibr->click();
+        QCOMPARE(m_platform->errors,
+                 QStringList{QStringLiteral("Lecture au-delà de la fin de fichier")});
+        QCOMPARE(shownPanel(*w), QStringLiteral("Calibra"));
+        QCOMPARE(w->LEchelle->text(), QStringLiteral("Echelle"));
+        QVERIFY(!QFile::exists(calFile()));
+        // The four triples were solved.
+        QCOMPARE(w->transform().f, (Coefficients{2500000, 0, -0.5}));
+    }
+
+    void zeroDensity()
+    {
+        MapFixtures::JpegSpec spec = mapSpec();
+        spec.ydens = 0;
+        m_map = writeMap(QStringLiteral("zero.jpg"), spec);
+        auto w = makeWindow();
+        open(*w, m_map);
+        fillSample(*w);
+        w->ValiCalibr->click();
+        QCOMPARE(m_platform->errors,
+                 QStringList{QStringLiteral("Division par zéro en virgule flottante")});
+        QCOMPARE(shownPanel(*w), QStringLiteral("Calibra"));
+        QVERIFY(!QFile::exists(calFile()));
+    }
+
+    void unitsCodeZeroCountsAsCentimetres()
+    {
+        MapFixtures::JpegSpec spec = mapSpec();
+        spec.units = 0;
+        m_map = writeMap(QStringLiteral("ratio.jpg"), spec);
+        auto w = makeWindow();
+        open(*w, m_map);
+        fillSample(*w);
+        w->ValiCalibr->click();
+        QVERIFY(m_platform->errors.isEmpty());
+        QCOMPARE(w->LEchelle->text(), QStringLiteral("60000"));
+    }
+
+    void readOnlyMapCanBeCalibrated()
+    {
+        // Any access to the map but reading is refused.
+        MapFile::setOpenHook([](const QString &, int flags) {
+            return (flags & O_ACCMODE) == O_RDONLY ? 0 : EACCES;
+        });
+        FileLayer::setFaultHook(
+            [this](FileLayer::Op, const QString &path) { return path == m_map ? EACCES : 0; });
+        auto w = makeWindow();
+        open(*w, m_map);
+        fillSample(*w);
+        w->ValiCalibr->click();
+        QVERIFY(m_platform->errors.isEmpty());
+        QCOMPARE(shownPanel(*w), QStringLiteral("VerifCalibra"));
+        QCOMPARE(TestUtil::readBytes(calFile()), crlf(kSampleLines));
+    }
+
+    void calibrationFileOfFourteenLines()
+    {
+        TestUtil::writeBytes(calFile(), crlf(kSampleLines.mid(0, 14)));
+        auto w = makeWindow();
+        w->Y3_c->setText(QStringLiteral("1111111"));
+        open(*w, m_map);
+        QCOMPARE(m_platform->errors,
+                 QStringList{QStringLiteral("Indice de liste hors limites (14)")});
+        // The fields read so far are in place, and the calibration panel
+        // lets the user validate a sound file.
+        QCOMPARE(shownPanel(*w), QStringLiteral("Calibra"));
+        QCOMPARE(w->Y3_i->text(), QStringLiteral("800"));
+        QCOMPARE(w->Y3_c->text(), QStringLiteral("1111111"));
+        w->Y3_c->setText(QStringLiteral("4998400"));
+        w->ValiCalibr->click();
+        QCOMPARE(shownPanel(*w), QStringLiteral("VerifCalibra"));
+        QCOMPARE(TestUtil::readBytes(calFile()), crlf(kSampleLines));
+    }
+
+    void damagedCalibrationValue()
+    {
+        QStringList lines = kSampleLines;
+        lines[8] = QStringLiteral("50200O");
+        TestUtil::writeBytes(calFile(), crlf(lines));
+        auto w = makeWindow();
+        open(*w, m_map);
+        QCOMPARE(m_platform->errors,
+                 QStringList{QStringLiteral("'50200O' n'est pas une valeur entière correcte")});
+        QCOMPARE(shownPanel(*w), QStringLiteral("Calibra"));
+    }
+
+    void calibrationFileCannotBeWritten()
+    {
+        const QString cal = calFile();
+        FileLayer::setFaultHook([cal](FileLayer::Op op, const QString &path) {
+            return path == cal && op == FileLayer::Op::CreateTemp ? EACCES : 0;
+        });
+        auto w = makeWindow();
+        open(*w, m_map);
+        fillSample(*w);
+        w->ValiCalibr->click();
+        QCOMPARE(m_platform->errors,
+                 QStringList{QStringLiteral("Impossible de créer le fichier ") + cal});
+        QCOMPARE(shownPanel(*w), QStringLiteral("VerifCalibra"));
+        QCOMPARE(w->LEchelle->text(), QStringLiteral("23622"));
+        QVERIFY(!QFile::exists(cal));
+    }
+
+    void redoShowsTheFileValues()
+    {
+        QStringList lines = kSampleLines;
+        lines[0] = QStringLiteral("32");
+        lines[1] = QStringLiteral("V");
+        TestUtil::writeBytes(calFile(), crlf(lines));
+        auto w = makeWindow();
+        open(*w, m_map);
+        QCOMPARE(w->LZone->text(), QStringLiteral("32"));
+        w->C_Fauuse->click();
+        QCOMPARE(shownPanel(*w), QStringLiteral("Calibra"));
+        QCOMPARE(w->X1_c->text(), QStringLiteral("500000"));
+        QCOMPARE(w->Y2_c->text(), QStringLiteral("4998400"));
+        QCOMPARE(w->X2_i->text(), QStringLiteral("1000"));
+        QCOMPARE(w->M_Zone->text(), QStringLiteral("31"));
+        QCOMPARE(w->M_lettre->text(), QStringLiteral("U"));
+        w->ValiCalibr->click();
+        QCOMPARE(TestUtil::readBytes(calFile()), crlf(kSampleLines));
+    }
+
+    void loadedCollinearCalibration()
+    {
+        QStringList lines = kSampleLines;
+        lines[9] = QStringLiteral("0");
+        lines[13] = QStringLiteral("0");
+        TestUtil::writeBytes(calFile(), crlf(lines));
+        auto w = makeWindow();
+        w->LEchelle->setText(QStringLiteral("12345"));
+        open(*w, m_map);
+        QVERIFY(m_platform->errors.isEmpty());
+        QCOMPARE(shownPanel(*w), QStringLiteral("VerifCalibra"));
+        movePointer(*w, 10, 20);
+        QCOMPARE(w->LX->text(), QStringLiteral("0"));
+        QCOMPARE(w->LY->text(), QStringLiteral("0"));
+        QCOMPARE(w->LEchelle->text(), QStringLiteral("12345"));
+    }
+
+    void quitAndCloseBox()
+    {
+        TestUtil::writeBytes(calFile(), crlf(kSampleLines));
+        auto w = makeWindow();
+        open(*w, m_map);
+        w->Button1->click();
+        QVERIFY(!w->isVisible());
+        QVERIFY(!w->isMapActive());
+        QVERIFY(w->calibrationLines().isEmpty());
+        open(*w, m_map);
+        QVERIFY(w->isVisible());
+        QCOMPARE(shownPanel(*w), QStringLiteral("VerifCalibra"));
+        QVERIFY(w->close());
+        QVERIFY(!w->isVisible());
+    }
+
+    void badAndMissingMaps()
+    {
+        const QString bad = m_dir->filePath(QStringLiteral("faux.jpg"));
+        TestUtil::writeBytes(bad, QByteArray("GIF89a"));
+        auto w = makeWindow();
+        open(*w, bad);
+        QCOMPARE(m_platform->errors,
+                 QStringList{QStringLiteral("Erreur JPEG #%1").arg(JERR_NO_SOI)});
+        QCOMPARE(shownPanel(*w), QString());
+
+        // On a map already shown, the failing reset changes nothing.
+        TestUtil::writeBytes(calFile(), crlf(kSampleLines));
+        open(*w, m_map);
+        w->C_Bonne->click();
+        m_platform->errors.clear();
+        const QString missing = m_dir->filePath(QStringLiteral("absente.jpg"));
+        open(*w, missing);
+        QCOMPARE(m_platform->errors,
+                 QStringList{QStringLiteral("Impossible d'ouvrir le fichier ") + missing});
+        QCOMPARE(shownPanel(*w), QStringLiteral("Routes"));
+        QCOMPARE(w->displayedPicture().size(), QSize(kMapWidth, kMapHeight));
+        QCOMPARE(w->cleanImage().size(), QSize(kMapWidth, kMapHeight));
+
+        // A truncated map.
+        m_platform->errors.clear();
+        const QByteArray whole = TestUtil::readBytes(m_map);
+        const QString cut = m_dir->filePath(QStringLiteral("coupee.jpg"));
+        TestUtil::writeBytes(cut, whole.left(whole.size() / 2));
+        open(*w, cut);
+        QCOMPARE(m_platform->errors,
+                 QStringList{QStringLiteral("Erreur JPEG #%1").arg(JWRN_JPEG_EOF)});
+        QCOMPARE(shownPanel(*w), QStringLiteral("Routes"));
+    }
+
+    void activationAmongTheProgramsWindows()
+    {
+        TestUtil::writeBytes(calFile(), crlf(kSampleLines));
+        QMainWindow main;
+        main.show();
+        auto w = makeWindow();
+        open(*w, m_map);
+        QVERIFY(w->isMapActive());
+        w->C_Bonne->click();
+        QCOMPARE(shownPanel(*w), QStringLiteral("Routes"));
+        QVERIFY(!w->calibrationLines().isEmpty());
+
+        // Another program, then back: nothing happens.
+        QApplication::setActiveWindow(nullptr);
+        QApplication::setActiveWindow(w.get());
+        QCOMPARE(shownPanel(*w), QStringLiteral("Routes"));
+        QVERIFY(!w->calibrationLines().isEmpty());
+
+        // A dialog of a command (file, print, error) comes and goes.
+        QDialog box(w.get());
+        box.setModal(true);
+        box.show();
+        QApplication::setActiveWindow(&box);
+        QVERIFY(w->isMapActive());
+        box.hide();
+        QApplication::setActiveWindow(w.get());
+        QCOMPARE(shownPanel(*w), QStringLiteral("Routes"));
+
+        // The main window: the lists go, the panel stays until the map
+        // window is active again, which resets it.
+        QApplication::setActiveWindow(&main);
+        QVERIFY(!w->isMapActive());
+        QVERIFY(w->calibrationLines().isEmpty());
+        QVERIFY(w->cleanImage().isNull());
+        QCOMPARE(shownPanel(*w), QStringLiteral("Routes"));
+        QApplication::setActiveWindow(w.get());
+        QVERIFY(w->isMapActive());
+        QCOMPARE(shownPanel(*w), QStringLiteral("VerifCalibra"));
+        QCOMPARE(w->calibrationLines(), kSampleLines);
+        QCOMPARE(w->cleanImage().size(), QSize(kMapWidth, kMapHeight));
+
+        // Another program, then the main window, then the map: reset.
+        w->C_Bonne->click();
+        QApplication::setActiveWindow(nullptr);
+        QApplication::setActiveWindow(&main);
+        QApplication::setActiveWindow(w.get());
+        QCOMPARE(shownPanel(*w), QStringLiteral("VerifCalibra"));
+
+        // A modeless window of the program counts like the main window.
+        QDialog tool;
+        tool.show();
+        w->C_Bonne->click();
+        QApplication::setActiveWindow(&tool);
+        QApplication::setActiveWindow(w.get());
+        QCOMPARE(shownPanel(*w), QStringLiteral("VerifCalibra"));
+        QVERIFY(m_platform->errors.isEmpty());
+    }
+
+    void reactivationKeepsAnUnchangedPicture()
+    {
+        QMainWindow main;
+        main.show();
+        auto w = makeWindow();
+        open(*w, m_map);
+        QCOMPARE(w->imageCache().decodeCount(), 1);
+        const uchar *pixels = w->cleanImage().constBits();
+        QApplication::setActiveWindow(&main);
+        QApplication::setActiveWindow(w.get());
+        QCOMPARE(w->imageCache().decodeCount(), 1);
+        QCOMPARE(w->cleanImage().constBits(), pixels);
+        // The displayed picture starts as the clean one, unshared only when
+        // drawn on.
+        QCOMPARE(w->displayedPicture().constBits(), pixels);
+
+        // A changed file is decoded again.
+        MapFixtures::JpegSpec spec = mapSpec();
+        TestUtil::writeBytes(m_map,
+                             MapFixtures::makeJpeg(spec, [](int, int) { return Qt::black; }));
+        QFile file(m_map);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-60),
+                                 QFileDevice::FileModificationTime));
+        file.close();
+        QApplication::setActiveWindow(&main);
+        QApplication::setActiveWindow(w.get());
+        QCOMPARE(w->imageCache().decodeCount(), 2);
+        QVERIFY(MapFixtures::near(w->displayedPicture().pixelColor(5, 5), QColor(0, 0, 0)));
+    }
+
+    void resetFillsTheRoutePanelFields()
+    {
+        auto w = makeWindow();
+        auto *name = new QLineEdit(w->Routes);
+        auto *waypoints = new QPushButton(w->Routes);
+        auto *remove = new QPushButton(w->Routes);
+        w->RLNouvelle = name;
+        w->RWaypoints = waypoints;
+        w->RSupprimer = remove;
+        QString title = QStringLiteral("Tour du Mont Blanc");
+        w->setCatalogueTitleSource([&title] { return title; });
+        open(*w, m_map);
+        QCOMPARE(name->text(), QStringLiteral("Tour du Mont Blanc"));
+        QVERIFY(!waypoints->isEnabled());
+        QVERIFY(!remove->isEnabled());
+
+        auto *wx = new QLabel(w->Waypoints);
+        w->WX = wx;
+        w->WZone = new QLabel(w->Waypoints);
+        fillSample(*w);
+        w->ValiCalibr->click();
+        QCOMPARE(w->WZone->text(), QStringLiteral("31"));
+        w->VerifCalibra->hide();
+        w->Waypoints->show();
+        movePointer(*w, 10, 20);
+        QCOMPARE(wx->text(), QStringLiteral("500020"));
+    }
+
+    void pointerBesideThePicture()
+    {
+        MapFixtures::JpegSpec spec;
+        spec.width = 100;
+        spec.height = 80;
+        m_map = writeMap(QStringLiteral("petite.jpg"), spec);
+        auto w = makeWindow();
+        open(*w, m_map);
+        movePointer(*w, 150, 50);
+        QCOMPARE(w->X1_i->text(), QString());
+        movePointer(*w, 99, 79);
+        QCOMPARE(w->X1_i->text(), QStringLiteral("99"));
+        clickMap(*w, 100, 10);
+        QVERIFY(w->CheckP1->isChecked());
+    }
+
+    void scrollingRepaintsOnlyTheUncoveredStrip()
+    {
+        auto w = makeWindow();
+        open(*w, writeMap(QStringLiteral("grande.jpg"), largeSpec()));
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QWidget *vp = w->ScrollBox1->viewport();
+        vp->repaint();
+        QVERIFY(w->ScrollBox1->paintedArea() >= qint64(vp->width()) * vp->height());
+        w->ScrollBox1->resetPaintedArea();
+        w->ScrollBox1->verticalScrollBar()->setValue(10);
+        QApplication::processEvents();
+        const qint64 painted = w->ScrollBox1->paintedArea();
+        QVERIFY2(painted > 0, qPrintable(QString::number(painted)));
+        QVERIFY2(painted <= qint64(vp->width()) * 10, qPrintable(QString::number(painted)));
+    }
+};
+
+QUOR_TEST(TQuorplaTest)
+#include "tst_window.moc"
