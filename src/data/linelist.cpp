@@ -48,6 +48,9 @@ bool read(const QString &path, QStringList &lines)
 
 void write(const QString &path, const QStringList &lines)
 {
+    // A read-only file stays as it is: the atomic rename would replace it.
+    if (FileLayer::fileExists(path) && FileLayer::probeReadWrite(path) != 0)
+        throwCannotCreate(path);
     try {
         FileLayer::writeAtomic(path, joinLines(lines));
     } catch (const QuorError &) {

@@ -55,15 +55,21 @@ int currentYear()
 QString time_of_day_text(double days)
 {
     const long double scaled = static_cast<long double>(days) * kMillisecondsPerDay;
-    long double rounded = std::nearbyint(scaled); // the FPU default: halves to even
-    rounded = std::fmod(rounded, static_cast<long double>(kMillisecondsPerDay));
-    if (rounded < 0)
-        rounded += kMillisecondsPerDay;
-    const qint64 ms = static_cast<qint64>(rounded);
+    qint64 ms;
+    if (std::fabs(scaled) < 9e18L) {
+        ms = std::llrint(scaled) % kMillisecondsPerDay; // the FPU default: halves to even
+    } else {
+        ms = static_cast<qint64>(
+            std::fmod(std::nearbyint(scaled), static_cast<long double>(kMillisecondsPerDay)));
+    }
+    if (ms < 0)
+        ms += kMillisecondsPerDay;
     const int hours = static_cast<int>(ms / 3'600'000);
     const int minutes = static_cast<int>((ms / 60'000) % 60);
-    return QStringLiteral("%1:%2").arg(hours, 2, 10, QLatin1Char('0')).arg(minutes, 2, 10,
-                                                                           QLatin1Char('0'));
+    // Built by hand: this runs for every stage at every move of the cursor.
+    const QChar text[5] = {QChar(u'0' + hours / 10), QChar(u'0' + hours % 10), QChar(u':'),
+                           QChar(u'0' + minutes / 10), QChar(u'0' + minutes % 10)};
+    return QString(text, 5);
 }
 
 double parse_time_of_day(const QString &text)

@@ -50,10 +50,6 @@ QStringList lines(int routeNumber, const QString &routeName, const QStringList &
 
 void write(const QString &path, const QStringList &lines)
 {
-    // The system refuses to rewrite a read-only file; the atomic rename would
-    // replace it anyway, so ask first.
-    if (FileLayer::fileExists(path) && FileLayer::probeReadWrite(path) != 0)
-        throwCannotCreate(path);
     LineList::write(path, lines);
 }
 
