@@ -26,6 +26,7 @@
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
 #include <QShortcut>
 #include <QVBoxLayout>
 
@@ -92,6 +93,10 @@ TQuor::TQuor(AppState &state, Platform &platform, const QString &programDirector
 
     buildMenus();
     buildGrids();
+    // The window opens maximized; its normal size is the work area too, so
+    // it fills the screen also where no window manager maximizes it.
+    if (const QScreen *screen = this->screen())
+        setGeometry(screen->availableGeometry());
     FormCreate(programDirectory);
 }
 
@@ -508,6 +513,7 @@ void TQuor::enterItineraryView()
     load_itinerary(m_state, m_stages, k);
 
     liste_iti->setFixedHeight(kStripHeight);
+    liste_iti->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     liste_iti->setEnabled(false);
     m_catalogue.setCol(Catalogue::Title);
     liste_iti->scrollTo(m_catalogueModel->index(k, Catalogue::Arrival),
@@ -537,6 +543,7 @@ void TQuor::leaveItineraryView()
     }
     liste_iti->setMinimumHeight(0);
     liste_iti->setMaximumHeight(QWIDGETSIZE_MAX);
+    liste_iti->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     Voyages1->setTitle(QStringLiteral("Ca&talogue"));
     Itinraire1->setText(QStringLiteral("I&tinéraire"));
     liste_iti->setEnabled(true);

@@ -20,6 +20,8 @@ const QColor kNavy(0, 0, 128);
 const QColor kWhite(255, 255, 255);
 const QColor kRed(255, 0, 0);
 constexpr QSize kClientSize(413, 269);
+constexpr int kUnitLineCentre = 76 + 248 / 2;
+constexpr int kUnitLineWidth = 400;
 
 struct Group
 {
@@ -89,7 +91,9 @@ TQuorcar::TQuorcar(AppState &state, Platform &platform, QWidget *parent)
 
     Label4 = new QLabel(this);
     Label4->setObjectName(QStringLiteral("Label4"));
-    Label4->setGeometry(76, 16, 248, 37);
+    // Centred on the layout's 248-pixel box at x 76, widened so that the
+    // longest unit line in bold 32 pixels is not cut.
+    Label4->setGeometry(kUnitLineCentre - kUnitLineWidth / 2, 16, kUnitLineWidth, 37);
     Label4->setAlignment(Qt::AlignCenter);
     Label4->setFont(arial(32, true));
     QPalette white = Label4->palette();

@@ -9,6 +9,8 @@
 #include "editor/gridmodel.h"
 #include "editor/gridview.h"
 #include "platform/fakeplatform.h"
+#include "gps/tquorrte.h"
+#include "maps/tquorpla.h"
 #include "speeds/tquorcar.h"
 
 #include <QAction>
@@ -245,6 +247,25 @@ private slots:
         w.main().Inserer1->trigger();
         QCOMPARE(w.catalogue().cell(1, 1), QStringLiteral("A"));
         QCOMPARE(readBytes(w.file("Quord.qud")).mid(88 + 16, 2), QByteArray("\x01" "A"));
+    }
+
+    void mapAndRouteCommands()
+    {
+        Window w;
+        w.main().show();
+        w.main().Cartes1->trigger();
+        QCOMPARE(w.platform.dialogs.last().directory, w.dir.path() + "/Alpes");
+        QCOMPARE(w.platform.dialogs.last().filter, QStringLiteral("Fichier Carte |*.JPG"));
+        QVERIFY(!w.app->pla->isVisible());
+
+        w.main().Itinraire1->trigger();
+        w.stages().moveTo(Place, 7);
+        w.main().Routes1->trigger();
+        QCOMPARE(w.app->rte->windowTitle(),
+                 QStringLiteral("Insère une route à partir de la ligne 7"));
+        w.app->rte->hide();
+        w.main().Gps1->trigger();
+        QVERIFY(w.app->rte->windowTitle().startsWith(QStringLiteral("Crée un fichier GPS de la route")));
     }
 
     void catalogueMasks()
