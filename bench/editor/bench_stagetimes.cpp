@@ -11,8 +11,8 @@ namespace {
 void fillItinerary(StringGrid &stages, StringGrid &catalogue)
 {
     catalogue.setCell(3, 0, QStringLiteral("07:15"));
-    const char *codes[] = {"M ", "MP", "MD", "VA", "VN", "VD", "TN", "TD", "TF",
-                           "OM", "OP", "OD", "PA", "PC", "PR"};
+    const char *codes[] = {"M ", "MP", "MD", "VA", "VN", "VD", "TN", "TD",
+                           "TF", "OM", "OP", "OD", "PA", "PC", "PR"};
     for (int r = 1; r <= 50; ++r) {
         stages.setCell(0, r, QStringLiteral("Etape %1").arg(r));
         stages.setCell(1, r, QString::fromLatin1(codes[(r - 1) % 15]));

@@ -24,8 +24,8 @@ QFont arial(int pixels)
 } // namespace
 
 TQuorpro::TQuorpro(TQuor &main, Platform &platform, QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      m_main(main), m_platform(platform)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_main(main),
+      m_platform(platform)
 {
     setObjectName(QStringLiteral("TQuorpro"));
     setWindowTitle(QStringLiteral("Gestion des projets"));

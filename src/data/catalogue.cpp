@@ -58,7 +58,8 @@ void blockToGrid(const QByteArray &block, StringGrid &grid)
         grid.setCell(Title, r, CountedString::read(block, base + kTitleOffset, kTitleCapacity));
         const double date = LittleEndian::readDouble(block, base + kDateOffset);
         grid.setCell(Date, r, date != 0.0 ? date_text(date) : QString());
-        grid.setCell(Departure, r, timeCell(LittleEndian::readDouble(block, base + kDepartureOffset)));
+        grid.setCell(Departure, r,
+                     timeCell(LittleEndian::readDouble(block, base + kDepartureOffset)));
         grid.setCell(Arrival, r, timeCell(LittleEndian::readDouble(block, base + kArrivalOffset)));
     }
 }

@@ -46,8 +46,10 @@ QByteArray blockFromGrid(const StringGrid &grid, const QByteArray &previous)
                                  integerValue(grid.cell(Orientation, r)));
         CountedString::write(block, base + kPositionOffset, kPositionCapacity,
                              grid.cell(Position, r));
-        LittleEndian::writeInt32(block, base + kAltitudeOffset, integerValue(grid.cell(Altitude, r)));
-        LittleEndian::writeInt32(block, base + kDistanceOffset, integerValue(grid.cell(Distance, r)));
+        LittleEndian::writeInt32(block, base + kAltitudeOffset,
+                                 integerValue(grid.cell(Altitude, r)));
+        LittleEndian::writeInt32(block, base + kDistanceOffset,
+                                 integerValue(grid.cell(Distance, r)));
         const QString &time = grid.cell(Time, r);
         LittleEndian::writeDouble(block, base + kTimeOffset,
                                   time.isEmpty() ? 0.0 : parse_time_of_day(time));
@@ -67,8 +69,10 @@ void blockToGrid(const QByteArray &block, StringGrid &grid)
                      integerCell(LittleEndian::readInt32(block, base + kOrientationOffset)));
         grid.setCell(Position, r,
                      CountedString::read(block, base + kPositionOffset, kPositionCapacity));
-        grid.setCell(Altitude, r, integerCell(LittleEndian::readInt32(block, base + kAltitudeOffset)));
-        grid.setCell(Distance, r, integerCell(LittleEndian::readInt32(block, base + kDistanceOffset)));
+        grid.setCell(Altitude, r,
+                     integerCell(LittleEndian::readInt32(block, base + kAltitudeOffset)));
+        grid.setCell(Distance, r,
+                     integerCell(LittleEndian::readInt32(block, base + kDistanceOffset)));
         const double time = LittleEndian::readDouble(block, base + kTimeOffset);
         grid.setCell(Time, r, time != 0.0 ? time_of_day_text(time) : QString());
     }

@@ -15,7 +15,15 @@ constexpr int kColumns = 7;
 constexpr int kRecordSize = 96;
 constexpr int kBlockSize = kStages * kRecordSize;
 
-enum Column { Place = 0, Means = 1, Orientation = 2, Position = 3, Altitude = 4, Distance = 5, Time = 6 };
+enum Column {
+    Place = 0,
+    Means = 1,
+    Orientation = 2,
+    Position = 3,
+    Altitude = 4,
+    Distance = 5,
+    Time = 6
+};
 
 constexpr int kPlaceOffset = 0, kPlaceCapacity = 40;
 constexpr int kMeansOffset = 41, kMeansCapacity = 2;

@@ -57,7 +57,8 @@ IniFile IniFile::fromBytes(const QByteArray &bytes)
         if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
             ini.m_lines.append(line);
             line.clear();
-            if (c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
+            if (c == QLatin1Char('\r') && i + 1 < text.size() &&
+                text.at(i + 1) == QLatin1Char('\n'))
                 ++i;
         } else {
             line.append(c);
@@ -82,8 +83,7 @@ int IniFile::findSection(const QString &section) const
 {
     QString name;
     for (int i = 0; i < m_lines.size(); ++i) {
-        if (isSectionLine(m_lines.at(i), &name) &&
-            name.compare(section, Qt::CaseInsensitive) == 0)
+        if (isSectionLine(m_lines.at(i), &name) && name.compare(section, Qt::CaseInsensitive) == 0)
             return i;
     }
     return -1;

@@ -14,11 +14,10 @@ struct DefaultEntry
 
 // Labels as the program has always written them ("Nationnale", "Monté").
 constexpr DefaultEntry kDefaults[SpeedTable::kEntryCount] = {
-    {u"Autoroute", 100},  {u"Nationnale", 70}, {u"Départementale", 50},
-    {u"Nationnale", 70},  {u"Départementale", 50}, {u"Forestière", 30},
-    {u"Monté", 15},       {u"Plat", 20},       {u"Descente", 25},
-    {u"Monté", 300},      {u"Plat", 4000},     {u"Descente", 500},
-    {u"Arrêt", 15},       {u"Collation", 30},  {u"Repas", 60},
+    {u"Autoroute", 100},     {u"Nationnale", 70}, {u"Départementale", 50}, {u"Nationnale", 70},
+    {u"Départementale", 50}, {u"Forestière", 30}, {u"Monté", 15},          {u"Plat", 20},
+    {u"Descente", 25},       {u"Monté", 300},     {u"Plat", 4000},         {u"Descente", 500},
+    {u"Arrêt", 15},          {u"Collation", 30},  {u"Repas", 60},
 };
 
 } // namespace
@@ -69,8 +68,7 @@ int SpeedTable::groupOfLetter(QChar letter)
 void load_speed_table(AppState &state)
 {
     state.speedTable.setBlock(load_record_file(state.programDirectory + QStringLiteral("Quorc.qud"),
-                                               SpeedTable::kBlockSize,
-                                               SpeedTable::defaultBlock()));
+                                               SpeedTable::kBlockSize, SpeedTable::defaultBlock()));
 }
 
 void save_speed_table(const AppState &state)

@@ -77,8 +77,8 @@ double parse_time_of_day(const QString &text)
     qsizetype pos = 0;
     skipBlanks(text, pos);
     int hours = 0, minutes = 0, seconds = 0;
-    bool ok = readNumber(text, pos, 2, hours) && pos < text.size() &&
-              text.at(pos) == QLatin1Char(':');
+    bool ok =
+        readNumber(text, pos, 2, hours) && pos < text.size() && text.at(pos) == QLatin1Char(':');
     if (ok) {
         ++pos;
         ok = readNumber(text, pos, 2, minutes);
@@ -114,9 +114,9 @@ QString date_text(double days, int year)
     const QDate date = daysToDate(days);
     const bool shortYear =
         date.year() >= year - kYearWindowBefore && date.year() <= year + kYearWindowAfter;
-    const QString yearText = shortYear
-                                 ? QStringLiteral("%1").arg(date.year() % 100, 2, 10, QLatin1Char('0'))
-                                 : QString::number(date.year());
+    const QString yearText =
+        shortYear ? QStringLiteral("%1").arg(date.year() % 100, 2, 10, QLatin1Char('0'))
+                  : QString::number(date.year());
     return QStringLiteral("%1/%2/%3")
         .arg(date.day(), 2, 10, QLatin1Char('0'))
         .arg(date.month(), 2, 10, QLatin1Char('0'))
@@ -133,8 +133,8 @@ double parse_date(const QString &text, int year)
     qsizetype pos = 0;
     int day = 0, month = 0, y = 0, yearDigits = 0;
     skipBlanks(text, pos);
-    bool ok = readNumber(text, pos, 2, day) && pos < text.size() &&
-              text.at(pos) == QLatin1Char('/');
+    bool ok =
+        readNumber(text, pos, 2, day) && pos < text.size() && text.at(pos) == QLatin1Char('/');
     if (ok) {
         ++pos;
         skipBlanks(text, pos);
@@ -144,8 +144,7 @@ double parse_date(const QString &text, int year)
     if (ok) {
         ++pos;
         skipBlanks(text, pos);
-        ok = readNumber(text, pos, 4, y, &yearDigits) && pos == text.size() &&
-             yearDigits != 3;
+        ok = readNumber(text, pos, 4, y, &yearDigits) && pos == text.size() && yearDigits != 3;
     }
     if (ok && yearDigits <= 2) {
         // The year in the window that ends in these digits.
@@ -171,7 +170,8 @@ bool tryParseInteger(const QString &text, qint32 &value)
     qsizetype pos = 0;
     skipBlanks(text, pos);
     bool negative = false;
-    if (pos < text.size() && (text.at(pos) == QLatin1Char('-') || text.at(pos) == QLatin1Char('+'))) {
+    if (pos < text.size() &&
+        (text.at(pos) == QLatin1Char('-') || text.at(pos) == QLatin1Char('+'))) {
         negative = text.at(pos) == QLatin1Char('-');
         ++pos;
     }

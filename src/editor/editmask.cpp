@@ -93,8 +93,8 @@ QValidator::State MaskValidator::validate(QString &input, int &pos) const
             return Invalid;
         if (input.isEmpty())
             return Acceptable;
-        const bool complete = m_kind == Kind::Time ? full.match(input).hasMatch()
-                                                   : loose.match(input).hasMatch();
+        const bool complete =
+            m_kind == Kind::Time ? full.match(input).hasMatch() : loose.match(input).hasMatch();
         return complete ? Acceptable : Intermediate;
     }
     case Kind::Date: {

@@ -73,8 +73,8 @@ void GridView::setMaskProvider(GridDelegate::MaskProvider provider)
 void GridView::syncFromGrid()
 {
     const StringGrid &grid = m_model->grid();
-    const QModelIndex target = m_model->index(m_model->viewRow(std::max(grid.row(), m_model->firstRow())),
-                                              grid.col());
+    const QModelIndex target =
+        m_model->index(m_model->viewRow(std::max(grid.row(), m_model->firstRow())), grid.col());
     if (currentIndex() == target)
         return;
     m_syncing = true;

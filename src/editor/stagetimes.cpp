@@ -81,11 +81,11 @@ void compute_stage_times(StringGrid &g, StringGrid &catalogue, int k, const Spee
                 QString walking;
                 if (h > 0) {
                     walking = flat >= legDays(h, speeds.value(kWalkClimb)) ? QStringLiteral("MP")
-                                                                          : QStringLiteral("MM");
+                                                                           : QStringLiteral("MM");
                 } else {
                     h = -h;
                     walking = flat >= legDays(h, speeds.value(kWalkDescent)) ? QStringLiteral("MP")
-                                                                            : QStringLiteral("MD");
+                                                                             : QStringLiteral("MD");
                 }
                 g.setCell(Means, s, walking);
             }

@@ -2,8 +2,7 @@
 
 namespace {
 
-template <typename T>
-T takeOr(QList<T> &queue, T fallback)
+template <typename T> T takeOr(QList<T> &queue, T fallback)
 {
     return queue.isEmpty() ? fallback : queue.takeFirst();
 }
@@ -36,8 +35,8 @@ std::optional<QString> FakePlatform::openFile(QWidget *, const QString &director
 }
 
 std::optional<QString> FakePlatform::saveFile(QWidget *, const QString &title,
-                                              const QString &directory,
-                                              const QString &proposedName, const QString &filter,
+                                              const QString &directory, const QString &proposedName,
+                                              const QString &filter,
                                               const QString &defaultExtension)
 {
     dialogs.append({title, directory, proposedName, filter, defaultExtension});

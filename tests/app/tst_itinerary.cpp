@@ -8,9 +8,9 @@
 #include "data/itinerary.h"
 #include "editor/gridmodel.h"
 #include "editor/gridview.h"
-#include "platform/fakeplatform.h"
 #include "gps/tquorrte.h"
 #include "maps/tquorpla.h"
+#include "platform/fakeplatform.h"
 #include "speeds/tquorcar.h"
 
 #include <QAction>
@@ -246,7 +246,8 @@ private slots:
         w.catalogue().setCell(1, 0, "A");
         w.main().Inserer1->trigger();
         QCOMPARE(w.catalogue().cell(1, 1), QStringLiteral("A"));
-        QCOMPARE(readBytes(w.file("Quord.qud")).mid(88 + 16, 2), QByteArray("\x01" "A"));
+        QCOMPARE(readBytes(w.file("Quord.qud")).mid(88 + 16, 2), QByteArray("\x01"
+                                                                            "A"));
     }
 
     void mapAndRouteCommands()
@@ -265,7 +266,8 @@ private slots:
                  QStringLiteral("Insère une route à partir de la ligne 7"));
         w.app->rte->hide();
         w.main().Gps1->trigger();
-        QVERIFY(w.app->rte->windowTitle().startsWith(QStringLiteral("Crée un fichier GPS de la route")));
+        QVERIFY(w.app->rte->windowTitle().startsWith(
+            QStringLiteral("Crée un fichier GPS de la route")));
     }
 
     void catalogueMasks()
@@ -362,9 +364,11 @@ private slots:
         car.close();
         QCOMPARE(w.app->state.speedTable.value(14), 60);
 
-        for (auto [action, title] : {std::pair{w.main().Voiture1, "Caractéristiques pour Voiture sur Routes de plaine"},
-                                     std::pair{w.main().Transfert1, "Caractéristiques pour Voiture sur routes de montagne"},
-                                     std::pair{w.main().Velo1, "Caractéristiques pour vélo"}}) {
+        for (auto [action, title] :
+             {std::pair{w.main().Voiture1, "Caractéristiques pour Voiture sur Routes de plaine"},
+              std::pair{w.main().Transfert1,
+                        "Caractéristiques pour Voiture sur routes de montagne"},
+              std::pair{w.main().Velo1, "Caractéristiques pour vélo"}}) {
             action->trigger();
             QCOMPARE(car.windowTitle(), QString::fromUtf8(title));
             QCOMPARE(car.Label4->text(), QStringLiteral("Vitesses en Km/h"));

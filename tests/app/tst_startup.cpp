@@ -14,8 +14,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace TestUtil;
@@ -46,9 +46,9 @@ struct Fixture
 QStringList enabledState(TQuor &w)
 {
     QStringList out;
-    for (QAction *a : {w.Ouvrir1, w.Nouveau1, w.Quitter2, w.Enregistrer1, w.Supprimer1, w.Inserer1,
-                       w.Itinraire1, w.Cartes1, w.Routes1, w.Gps1, w.ImPrimmer1, w.Voiture1,
-                       w.APropos1, w.Aides1})
+    for (QAction *a :
+         {w.Ouvrir1, w.Nouveau1, w.Quitter2, w.Enregistrer1, w.Supprimer1, w.Inserer1, w.Itinraire1,
+          w.Cartes1, w.Routes1, w.Gps1, w.ImPrimmer1, w.Voiture1, w.APropos1, w.Aides1})
         out << QStringLiteral("%1=%2").arg(a->objectName()).arg(a->isEnabled() ? 1 : 0);
     return out;
 }
@@ -98,15 +98,22 @@ private slots:
         for (QAction *top : f.main().menuBar()->actions()) {
             captions << top->text();
             for (QAction *a : top->menu()->actions())
-                captions << (a->isSeparator() ? QStringLiteral("-") : QStringLiteral("  ") + a->text());
+                captions << (a->isSeparator() ? QStringLiteral("-")
+                                              : QStringLiteral("  ") + a->text());
         }
-        const QStringList expected = {
-            "&Projet",     "  &Ouvrir",        "  &Nouveau",   "-",           "  &Quitter",
-            "Ca&talogue",  "  &Enregistrer",   "  &Supprimer", "  &Inserer",  "-",
-            "  I&tinéraire", "-",              "  &Cartes",    "  Insère &Routes", "  &Gps",
-            "-",           "  Im&primer",      "C&aractéristiques", "  &Voiture", "  &Transfert",
-            "  Vel&o",     "  &Marches",       "  &Poses",     "&?",          "  &A Propos",
-            "  A&ides"};
+        const QStringList expected = {"&Projet",        "  &Ouvrir",
+                                      "  &Nouveau",     "-",
+                                      "  &Quitter",     "Ca&talogue",
+                                      "  &Enregistrer", "  &Supprimer",
+                                      "  &Inserer",     "-",
+                                      "  I&tinéraire",  "-",
+                                      "  &Cartes",      "  Insère &Routes",
+                                      "  &Gps",         "-",
+                                      "  Im&primer",    "C&aractéristiques",
+                                      "  &Voiture",     "  &Transfert",
+                                      "  Vel&o",        "  &Marches",
+                                      "  &Poses",       "&?",
+                                      "  &A Propos",    "  A&ides"};
         QCOMPARE(captions, expected);
         QCOMPARE(f.main().Itinraire1->property(kHelpContextProperty).toInt(), 3);
         QCOMPARE(f.main().Cartes1->property(kHelpContextProperty).toInt(), 5);
@@ -175,7 +182,8 @@ private slots:
         pro.ButCreer->click();
         QVERIFY(!pro.isVisible());
         QCOMPARE(f.main().windowTitle(), QStringLiteral("Editeur de route pour Forêt"));
-        QCOMPARE(readBytes(f.programDir() + QStringLiteral("Forêt/Quord.qud")), QByteArray(4400, '\0'));
+        QCOMPARE(readBytes(f.programDir() + QStringLiteral("Forêt/Quord.qud")),
+                 QByteArray(4400, '\0'));
         QCOMPARE(enabledState(f.main()), expectState(true));
         QVERIFY(!f.main().liste_iti->isHidden());
     }
@@ -184,7 +192,9 @@ private slots:
     {
         Fixture f;
         QByteArray catalogue(4400, '\0');
-        catalogue.replace(0, 4, QByteArray("\x03" "ABC"));
+        catalogue.replace(0, 4,
+                          QByteArray("\x03"
+                                     "ABC"));
         catalogue.append("TAIL");
         f.makeProject("Alpes", catalogue);
         f.start();
@@ -202,16 +212,17 @@ private slots:
         f.start();
         TQuorpro &pro = *f.app->pro;
         f.main().Nouveau1->trigger();
-        for (const QString &name : {QStringLiteral("../dehors"), QStringLiteral("/tmp/x"),
-                                    QStringLiteral("a/../../b")}) {
+        for (const QString &name :
+             {QStringLiteral("../dehors"), QStringLiteral("/tmp/x"), QStringLiteral("a/../../b")}) {
             pro.Edit1->setText(name);
             pro.ButCreer->click();
             QVERIFY(pro.isVisible());
         }
         QCOMPARE(f.platform.errors.size(), 3);
-        QCOMPARE(f.platform.errors.at(0),
-                 QStringLiteral("Nom de projet incorrect : le projet doit être un dossier placé sous "
-                                "le dossier du programme."));
+        QCOMPARE(
+            f.platform.errors.at(0),
+            QStringLiteral("Nom de projet incorrect : le projet doit être un dossier placé sous "
+                           "le dossier du programme."));
         QVERIFY(!QFile::exists(f.dir.path() + "/../dehors"));
 
         // A name that cannot be a directory: the runtime's message, and the

@@ -9,8 +9,7 @@ namespace TestRegistry {
 using Factory = std::function<QObject *()>;
 std::vector<Factory> &factories();
 
-template <typename T>
-struct Registrar
+template <typename T> struct Registrar
 {
     Registrar()
     {

@@ -121,7 +121,8 @@ private slots:
         QCOMPARE(create, QStringLiteral("Disque plein"));
         QCOMPARE(readBytes(path("full.qud")), QByteArray("precious"));
         // No temporary file is left behind.
-        QCOMPARE(QDir(m_dir.path()).entryList({".full.qud*"}, QDir::Files | QDir::Hidden).size(), 0);
+        QCOMPARE(QDir(m_dir.path()).entryList({".full.qud*"}, QDir::Files | QDir::Hidden).size(),
+                 0);
     }
 
     void aFolderInPlaceOfAFileIsRefused()
@@ -170,7 +171,8 @@ private slots:
         const QString dir = m_state.programDirectory;
         QCOMPARE(read_settings(dir).projectName, QString());
         write_settings(dir, QString());
-        QCOMPARE(readBytes(dir + "Quori.qud"), QByteArray("[Projet]\r\nNom=\r\nItin\xE9raire=0\r\n"));
+        QCOMPARE(readBytes(dir + "Quori.qud"),
+                 QByteArray("[Projet]\r\nNom=\r\nItin\xE9raire=0\r\n"));
 
         writeBytes(dir + "Quori.qud",
                    QByteArray("[Autre]\r\ncle=valeur\r\n[projet]\r\nnom=Alpes\r\nX=1\r\n\r\n"
@@ -201,8 +203,12 @@ private slots:
         load_speed_table(m_state);
         const QByteArray file = readBytes(m_state.programDirectory + "Quorc.qud");
         QCOMPARE(file.size(), 300);
-        QCOMPARE(file.left(20), QByteArray("\x09" "Autoroute\0\0\0\0\0\0\x64\0\0\0", 20));
-        QCOMPARE(file.mid(40, 16), QByteArray("\x0e" "D\xE9partementale\0", 16));
+        QCOMPARE(file.left(20), QByteArray("\x09"
+                                           "Autoroute\0\0\0\0\0\0\x64\0\0\0",
+                                           20));
+        QCOMPARE(file.mid(40, 16), QByteArray("\x0e"
+                                              "D\xE9partementale\0",
+                                              16));
         const SpeedTable &t = m_state.speedTable;
         QCOMPARE(t.label(1), QStringLiteral("Nationnale"));
         QCOMPARE(t.label(5), QStringLiteral("Forestière"));
@@ -225,7 +231,8 @@ private slots:
         before.replace(10 * 20 + 16, 4, after.mid(10 * 20 + 16, 4));
         QCOMPARE(after, before);
         QFile::remove(file);
-        QCOMPARE(messageOf([&] { save_speed_table(m_state); }), QStringLiteral("Fichier introuvable"));
+        QCOMPARE(messageOf([&] { save_speed_table(m_state); }),
+                 QStringLiteral("Fichier introuvable"));
     }
 
     void editedLabelsAreShownAsStored()
@@ -265,10 +272,13 @@ private slots:
 
         const QByteArray file = readBytes(m_state.programDirectory + "Alpes/Quord.qud");
         QCOMPARE(file.size(), 4400);
-        QCOMPARE(file.left(12), QByteArray("\x0b" "COL DU NOIR"));
+        QCOMPARE(file.left(12), QByteArray("\x0b"
+                                           "COL DU NOIR"));
         QCOMPARE(file.mid(88, 7), QByteArray("\x05\xE9TANG\0", 7));
         QCOMPARE(file.at(16), char(40));
-        QCOMPARE(file.mid(88 + 16, 17), QByteArray("\x0f" "For\xEAt \x9Cuvre \x80 ?\0", 17));
+        QCOMPARE(file.mid(88 + 16, 17), QByteArray("\x0f"
+                                                   "For\xEAt \x9Cuvre \x80 ?\0",
+                                                   17));
         QCOMPARE(LittleEndian::readDouble(file, 64), dateToDays(QDate(2005, 3, 7)));
         QCOMPARE(LittleEndian::readDouble(file, 72), 8.5 / 24);
         QCOMPARE(LittleEndian::readDouble(file, 80), 0.0);
@@ -330,7 +340,7 @@ private slots:
         grid.setCell(0, 5, "old");
         load_itinerary(m_state, grid, 12);
         QCOMPARE(readBytes(m_state.programDirectory + "Alpes/quor12.qud"), QByteArray(4800, '\0'));
-        const QStringList headers = {"LIEU", "Moyen", "Orientation", "Position",
+        const QStringList headers = {"LIEU",     "Moyen",    "Orientation", "Position",
                                      "Altitude", "Distance", "Heure"};
         for (int c = 0; c < 7; ++c) {
             QCOMPARE(grid.cell(c, 0), headers.at(c));
@@ -365,7 +375,8 @@ private slots:
         QCOMPARE(bytes.at(0), char(40));
         QCOMPARE(bytes.mid(41, 3), QByteArray("\x02MP"));
         QCOMPARE(LittleEndian::readInt32(bytes, 44), 270);
-        QCOMPARE(bytes.mid(48, 21), QByteArray("\x14" "31T 512345 4845678 e"));
+        QCOMPARE(bytes.mid(48, 21), QByteArray("\x14"
+                                               "31T 512345 4845678 e"));
         QCOMPARE(LittleEndian::readInt32(bytes, 72), 1200);
         QCOMPARE(LittleEndian::readInt32(bytes, 76), -40);
         QCOMPARE(LittleEndian::readDouble(bytes, 88), 8.5 / 24);
@@ -402,7 +413,8 @@ private slots:
         m_state.projectName = "Alpes/Ete";
         QCOMPARE(m_state.project_file("Quord.qud"), QStringLiteral("/prog/Alpes/Ete/Quord.qud"));
         QCOMPARE(project_name_from_folder("/Prog/", "/prog/Alpes"), QStringLiteral("Alpes"));
-        QCOMPARE(project_name_from_folder("/Prog/", "/prog/Alpes/Ete"), QStringLiteral("Alpes/Ete"));
+        QCOMPARE(project_name_from_folder("/Prog/", "/prog/Alpes/Ete"),
+                 QStringLiteral("Alpes/Ete"));
         QCOMPARE(project_name_from_folder("/Prog/", "/prog"), QString());
         QCOMPARE(project_name_from_folder("/Prog/", "/Progé/x"), QStringLiteral("é/x"));
     }

@@ -1,6 +1,6 @@
 #include "common/testmain.h"
-#include "data/cp1252.h"
 #include "data/countedstring.h"
+#include "data/cp1252.h"
 #include "data/quorerror.h"
 #include "data/textforms.h"
 

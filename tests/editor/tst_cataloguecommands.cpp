@@ -52,7 +52,8 @@ struct Project
     {
         QStringList out;
         for (int n = 0; n < 50; ++n)
-            out << (QFile::exists(file(n)) ? QString::fromLatin1(readBytes(file(n))) : QString("-"));
+            out << (QFile::exists(file(n)) ? QString::fromLatin1(readBytes(file(n)))
+                                           : QString("-"));
         return out;
     }
     QStringList savedTitles()
@@ -90,8 +91,10 @@ private slots:
         QCOMPARE(p.titles(), titles);
         QCOMPARE(p.fileContents(), padded({"0", "1", "2", "4", "5"}, "-"));
         QCOMPARE(p.savedTitles(), titles);
-        QVERIFY(QDir(p.state.projectDirectory()).entryList(QDir::Hidden | QDir::Files)
-                    .filter("supprime").isEmpty());
+        QVERIFY(QDir(p.state.projectDirectory())
+                    .entryList(QDir::Hidden | QDir::Files)
+                    .filter("supprime")
+                    .isEmpty());
     }
 
     void deleteRowWithoutItsFile()

@@ -80,13 +80,41 @@ private slots:
         QTest::addColumn<QString>("to");
         QTest::addColumn<QString>("code");
         QTest::addColumn<QString>("time");
-        QTest::newRow("climb wins") << "1000" << "1000" << "1300" << "MM" << "09:00";
-        QTest::newRow("tie goes flat") << "4000" << "1000" << "1300" << "MP" << "09:00";
-        QTest::newRow("flat wins descent") << "2000" << "1000" << "900" << "MP" << "08:30";
-        QTest::newRow("descent wins") << "2000" << "1000" << "400" << "MD" << "09:12";
-        QTest::newRow("no arrival altitude") << "2000" << "1200" << "" << "MD" << "10:24";
-        QTest::newRow("level") << "" << "500" << "500" << "MP" << "08:00";
-        QTest::newRow("100 m climb is 08:20") << "" << "0" << "100" << "MM" << "08:20";
+        QTest::newRow("climb wins") << "1000"
+                                    << "1000"
+                                    << "1300"
+                                    << "MM"
+                                    << "09:00";
+        QTest::newRow("tie goes flat") << "4000"
+                                       << "1000"
+                                       << "1300"
+                                       << "MP"
+                                       << "09:00";
+        QTest::newRow("flat wins descent") << "2000"
+                                           << "1000"
+                                           << "900"
+                                           << "MP"
+                                           << "08:30";
+        QTest::newRow("descent wins") << "2000"
+                                      << "1000"
+                                      << "400"
+                                      << "MD"
+                                      << "09:12";
+        QTest::newRow("no arrival altitude") << "2000"
+                                             << "1200"
+                                             << ""
+                                             << "MD"
+                                             << "10:24";
+        QTest::newRow("level") << ""
+                               << "500"
+                               << "500"
+                               << "MP"
+                               << "08:00";
+        QTest::newRow("100 m climb is 08:20") << ""
+                                              << "0"
+                                              << "100"
+                                              << "MM"
+                                              << "08:20";
     }
     void walkingCodeIsTheLongerTime()
     {
@@ -148,11 +176,11 @@ private slots:
     void oddCodes()
     {
         Sheet s;
-        s.row(1, "VA", "50");   // 08:30 at row 2
-        s.row(2, "M");          // one character: row 3 repeats row 2
-        s.row(3, "VX", "100");  // unknown: row 4 repeats row 3
-        s.row(4, "");           // empty: row 5 has no time
-        s.row(5, "PA");         // goes on from 08:30, as if 4 -> 5 took no time
+        s.row(1, "VA", "50");  // 08:30 at row 2
+        s.row(2, "M");         // one character: row 3 repeats row 2
+        s.row(3, "VX", "100"); // unknown: row 4 repeats row 3
+        s.row(4, "");          // empty: row 5 has no time
+        s.row(5, "PA");        // goes on from 08:30, as if 4 -> 5 took no time
         s.row(6, "ZZ");
         s.run();
         QCOMPARE(s.time(3), QStringLiteral("08:30"));
