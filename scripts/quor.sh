@@ -6,7 +6,8 @@ set -euo pipefail
 
 cd "$(dirname "$0")/.."
 
-packages=(cmake ninja-build g++ qt6-base-dev libjpeg62-turbo-dev fonts-liberation)
+packages=(cmake ninja-build g++ qt6-base-dev qt6-translations-l10n libjpeg62-turbo-dev
+  fonts-liberation desktop-file-utils)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -28,8 +29,25 @@ if [ ! -f "build/$preset/CMakeCache.txt" ]; then
 fi
 cmake --build --preset "$preset"
 
+# The build draws the example project in build/<preset>/example. A program
+# folder without any project yet gets a copy of it, remembered as the project
+# to open; once a project exists, nothing is copied again.
+place_example() {
+  local dir="build/$preset"
+  local projects=("$dir"/*/Quord.qud)
+  if [ -e "${projects[0]}" ] || [ ! -f "$dir/example/Exemple/Quord.qud" ]; then
+    return
+  fi
+  echo "Placing the example project in $dir/Exemple"
+  cp -R "$dir/example/Exemple" "$dir/"
+  # With no project in the folder, the settings can only name a project that
+  # is gone, which the program would forget anyway.
+  cp "$dir/example/Quori.qud" "$dir/Quori.qud"
+}
+
 case "${1:-run}" in
   run)
+    place_example
     exec "build/$preset/quor"
     ;;
   test)

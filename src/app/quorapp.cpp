@@ -6,8 +6,9 @@
 #include "tquor.h"
 #include "tquorpro.h"
 
-QuorApp::QuorApp(Platform &platform, const QString &programDirectory)
+QuorApp::QuorApp(Platform &platform, const QString &programDirectory) : contextHelp(platform)
 {
+    contextHelp.install();
     main = std::make_unique<TQuor>(state, platform, programDirectory);
     pro = std::make_unique<TQuorpro>(*main, platform);
     car = std::make_unique<TQuorcar>(state, platform);

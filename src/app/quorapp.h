@@ -1,5 +1,6 @@
 #pragma once
 
+#include "contexthelp.h"
 #include "data/appstate.h"
 
 #include <memory>
@@ -20,6 +21,8 @@ public:
     ~QuorApp();
 
     AppState state;
+    // F1 in every window of the program.
+    ContextHelp contextHelp;
     std::unique_ptr<TQuor> main;
     std::unique_ptr<TQuorpro> pro;
     std::unique_ptr<TQuorcar> car;

@@ -1,5 +1,7 @@
 #include "tquor.h"
 
+#include "aboutdialog.h"
+
 #include "data/appstate.h"
 #include "data/catalogue.h"
 #include "data/filelayer.h"
@@ -23,11 +25,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QScreen>
-#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace {
@@ -66,8 +65,8 @@ bool isSafeProjectName(const QString &name)
 {
     if (name.startsWith(kPathSeparator) || name.startsWith(QLatin1Char('\\')))
         return false;
-    const QStringList parts = QString(name).replace(QLatin1Char('\\'), kPathSeparator)
-                                  .split(kPathSeparator);
+    const QStringList parts =
+        QString(name).replace(QLatin1Char('\\'), kPathSeparator).split(kPathSeparator);
     for (const QString &part : parts) {
         if (part == QLatin1String(".."))
             return false;
@@ -77,8 +76,7 @@ bool isSafeProjectName(const QString &name)
 
 } // namespace
 
-TQuor::TQuor(AppState &state, Platform &platform, const QString &programDirectory,
-             QWidget *parent)
+TQuor::TQuor(AppState &state, Platform &platform, const QString &programDirectory, QWidget *parent)
     : QMainWindow(parent), m_state(state), m_platform(platform),
       m_catalogue(Catalogue::kColumns, Catalogue::kRows),
       m_stages(Itinerary::kColumns, Itinerary::kGridRows)
@@ -137,10 +135,13 @@ void TQuor::buildMenus()
     Projet1 = menuBar()->addMenu(QStringLiteral("&Projet"));
     Projet1->setObjectName(QStringLiteral("Projet1"));
     setHelp(Projet1, HelpContext::Main);
-    Ouvrir1 = action(Projet1, QStringLiteral("Ouvrir1"), QStringLiteral("&Ouvrir"), HelpContext::Main);
-    Nouveau1 = action(Projet1, QStringLiteral("Nouveau1"), QStringLiteral("&Nouveau"), HelpContext::Main);
+    Ouvrir1 =
+        action(Projet1, QStringLiteral("Ouvrir1"), QStringLiteral("&Ouvrir"), HelpContext::Main);
+    Nouveau1 =
+        action(Projet1, QStringLiteral("Nouveau1"), QStringLiteral("&Nouveau"), HelpContext::Main);
     Projet1->addSeparator();
-    Quitter2 = action(Projet1, QStringLiteral("Quitter2"), QStringLiteral("&Quitter"), HelpContext::Main);
+    Quitter2 =
+        action(Projet1, QStringLiteral("Quitter2"), QStringLiteral("&Quitter"), HelpContext::Main);
 
     Voyages1 = menuBar()->addMenu(QStringLiteral("Ca&talogue"));
     Voyages1->setObjectName(QStringLiteral("Voyages1"));
@@ -184,7 +185,8 @@ void TQuor::buildMenus()
     N1 = menuBar()->addMenu(QStringLiteral("&?"));
     N1->setObjectName(QStringLiteral("N1"));
     setHelp(N1, HelpContext::Main);
-    APropos1 = action(N1, QStringLiteral("APropos1"), QStringLiteral("&A Propos"), HelpContext::Main);
+    APropos1 =
+        action(N1, QStringLiteral("APropos1"), QStringLiteral("&A Propos"), HelpContext::Main);
     Aides1 = action(N1, QStringLiteral("Aides1"), QStringLiteral("A&ides"), HelpContext::Main);
 
     guardedSlot(Ouvrir1, &TQuor::Ouvrir1Click);
@@ -204,11 +206,6 @@ void TQuor::buildMenus()
         connect(a, &QAction::triggered, this,
                 [this, a] { guarded(m_platform, this, [&] { Voiture1Click(a); }); });
     }
-
-    for (QMenu *menu : {Projet1, Voyages1, Caractristiques1, N1})
-        menu->installEventFilter(this);
-    auto *help = new QShortcut(QKeySequence(Qt::Key_F1), this);
-    connect(help, &QShortcut::activated, this, &TQuor::showContextHelp);
 }
 
 void TQuor::buildGrids()
@@ -382,9 +379,14 @@ void TQuor::Aides1Click()
 
 void TQuor::APropos1Click()
 {
-    QMessageBox::about(this, QStringLiteral("A Propos"),
-                       QStringLiteral("<b>Quor</b> %1<br>Editeur de feuilles de route.")
-                           .arg(QStringLiteral(QUOR_VERSION)));
+    // One About window for the run, modal to this window but not blocking
+    // the event loop.
+    auto *about = findChild<AboutDialog *>();
+    if (!about)
+        about = new AboutDialog(m_platform, this);
+    about->open();
+    about->raise();
+    about->activateWindow();
 }
 
 void TQuor::Voiture1Click(QAction *sender)
@@ -401,32 +403,6 @@ void TQuor::Voiture1Click(QAction *sender)
     else
         letter = QLatin1Char('P');
     m_car->open_speed_dialog(letter);
-}
-
-bool TQuor::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent *>(event)->key() == Qt::Key_F1) {
-        if (auto *menu = qobject_cast<QMenu *>(watched)) {
-            QObject *source = menu->activeAction() ? static_cast<QObject *>(menu->activeAction())
-                                                   : static_cast<QObject *>(menu);
-            m_platform.showHelpContext(source->property(kHelpContextProperty).toInt());
-            return true;
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
-}
-
-void TQuor::showContextHelp()
-{
-    for (QWidget *w = QApplication::focusWidget(); w; w = w->parentWidget()) {
-        const QVariant context = w->property(kHelpContextProperty);
-        if (context.isValid()) {
-            m_platform.showHelpContext(context.toInt());
-            return;
-        }
-    }
-    m_platform.showHelpContext(HelpContext::Main);
 }
 
 QString TQuor::liste_itiGetEditMask(int column)
@@ -567,8 +543,9 @@ void TQuor::setItineraryCommandsEnabled(bool itinerary)
 
 void TQuor::Cartes1Click()
 {
-    const std::optional<QString> path = m_platform.openFile(
-        this, m_state.programDirectory + m_state.projectName, QStringLiteral("Fichier Carte |*.JPG"));
+    const std::optional<QString> path =
+        m_platform.openFile(this, m_state.programDirectory + m_state.projectName,
+                            QStringLiteral("Fichier Carte |*.JPG"));
     if (path)
         m_pla->showMap(*path);
 }

@@ -95,7 +95,6 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void FormCreate(const QString &programDirectory);
@@ -105,7 +104,6 @@ private:
     void applyNoProject();
     void applyProjectOpen();
     void loadProjectCatalogue(const QString &name);
-    void showContextHelp();
     void enterItineraryView();
     void leaveItineraryView();
     void setItineraryCommandsEnabled(bool itinerary);

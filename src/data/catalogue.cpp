@@ -52,15 +52,22 @@ QByteArray blockFromGrid(const StringGrid &grid, const QByteArray &previous)
 
 void blockToGrid(const QByteArray &block, StringGrid &grid)
 {
+    // Every value is converted before the first cell changes: a damaged value
+    // leaves the grid as it was.
+    QVector<QString> cells(kRows * kColumns);
     for (int r = 0; r < kRows; ++r) {
         const int base = r * kRecordSize;
-        grid.setCell(Code, r, CountedString::read(block, base + kCodeOffset, kCodeCapacity));
-        grid.setCell(Title, r, CountedString::read(block, base + kTitleOffset, kTitleCapacity));
+        QString *row = cells.data() + r * kColumns;
+        row[Code] = CountedString::read(block, base + kCodeOffset, kCodeCapacity);
+        row[Title] = CountedString::read(block, base + kTitleOffset, kTitleCapacity);
         const double date = LittleEndian::readDouble(block, base + kDateOffset);
-        grid.setCell(Date, r, date != 0.0 ? date_text(date) : QString());
-        grid.setCell(Departure, r,
-                     timeCell(LittleEndian::readDouble(block, base + kDepartureOffset)));
-        grid.setCell(Arrival, r, timeCell(LittleEndian::readDouble(block, base + kArrivalOffset)));
+        row[Date] = date != 0.0 ? date_text(date) : QString();
+        row[Departure] = timeCell(LittleEndian::readDouble(block, base + kDepartureOffset));
+        row[Arrival] = timeCell(LittleEndian::readDouble(block, base + kArrivalOffset));
+    }
+    for (int r = 0; r < kRows; ++r) {
+        for (int c = 0; c < kColumns; ++c)
+            grid.setCell(c, r, cells.at(r * kColumns + c));
     }
 }
 
@@ -68,10 +75,12 @@ void blockToGrid(const QByteArray &block, StringGrid &grid)
 
 void load_catalogue(AppState &state, StringGrid &grid)
 {
-    state.catalogueBlock =
+    const QByteArray block =
         load_record_file(state.project_file(QLatin1String(Catalogue::kFileName)),
                          Catalogue::kBlockSize, QByteArray(Catalogue::kBlockSize, '\0'));
-    Catalogue::blockToGrid(state.catalogueBlock, grid);
+    Catalogue::blockToGrid(block, grid);
+    // Only the block that is shown is the one a save writes over.
+    state.catalogueBlock = block;
 }
 
 void save_catalogue(AppState &state, const StringGrid &grid)

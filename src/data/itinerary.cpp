@@ -59,22 +59,26 @@ QByteArray blockFromGrid(const StringGrid &grid, const QByteArray &previous)
 
 void blockToGrid(const QByteArray &block, StringGrid &grid)
 {
+    // Every value is converted before the first cell changes: a damaged value
+    // leaves the grid as it was.
+    QVector<QString> cells(kGridRows * kColumns);
     for (int c = 0; c < kColumns; ++c)
-        grid.setCell(c, 0, headerText(c));
+        cells[c] = headerText(c);
     for (int r = 1; r <= kStages; ++r) {
         const int base = (r - 1) * kRecordSize;
-        grid.setCell(Place, r, CountedString::read(block, base + kPlaceOffset, kPlaceCapacity));
-        grid.setCell(Means, r, CountedString::read(block, base + kMeansOffset, kMeansCapacity));
-        grid.setCell(Orientation, r,
-                     integerCell(LittleEndian::readInt32(block, base + kOrientationOffset)));
-        grid.setCell(Position, r,
-                     CountedString::read(block, base + kPositionOffset, kPositionCapacity));
-        grid.setCell(Altitude, r,
-                     integerCell(LittleEndian::readInt32(block, base + kAltitudeOffset)));
-        grid.setCell(Distance, r,
-                     integerCell(LittleEndian::readInt32(block, base + kDistanceOffset)));
+        QString *row = cells.data() + r * kColumns;
+        row[Place] = CountedString::read(block, base + kPlaceOffset, kPlaceCapacity);
+        row[Means] = CountedString::read(block, base + kMeansOffset, kMeansCapacity);
+        row[Orientation] = integerCell(LittleEndian::readInt32(block, base + kOrientationOffset));
+        row[Position] = CountedString::read(block, base + kPositionOffset, kPositionCapacity);
+        row[Altitude] = integerCell(LittleEndian::readInt32(block, base + kAltitudeOffset));
+        row[Distance] = integerCell(LittleEndian::readInt32(block, base + kDistanceOffset));
         const double time = LittleEndian::readDouble(block, base + kTimeOffset);
-        grid.setCell(Time, r, time != 0.0 ? time_of_day_text(time) : QString());
+        row[Time] = time != 0.0 ? time_of_day_text(time) : QString();
+    }
+    for (int r = 0; r < kGridRows; ++r) {
+        for (int c = 0; c < kColumns; ++c)
+            grid.setCell(c, r, cells.at(r * kColumns + c));
     }
 }
 
@@ -85,8 +89,9 @@ void load_itinerary(AppState &state, StringGrid &grid, int catalogueRow)
     const QByteArray block =
         load_record_file(state.project_file(Itinerary::fileName(catalogueRow)),
                          Itinerary::kBlockSize, QByteArray(Itinerary::kBlockSize, '\0'));
-    state.itineraryBlock = block;
     Itinerary::blockToGrid(block, grid);
+    // The reserved bytes a save writes back are those of the block shown.
+    state.itineraryBlock = block;
 }
 
 void save_itinerary(AppState &state, const StringGrid &grid, int catalogueRow)

@@ -2,6 +2,7 @@
 
 #include "cp1252.h"
 #include "filelayer.h"
+#include "quorerror.h"
 #include "textforms.h"
 
 namespace {
@@ -166,6 +167,12 @@ Settings read_settings(const QString &programDirectory)
 void write_settings(const QString &programDirectory, const QString &projectName)
 {
     const QString path = settingsPath(programDirectory);
+    // A read-only settings file stays as it is and gives its error: the atomic
+    // rename would replace it anyway.
+    if (FileLayer::fileExists(path)) {
+        if (const int code = FileLayer::probeReadWrite(path))
+            throwIoError(code);
+    }
     QByteArray bytes;
     FileLayer::tryReadAll(path, bytes);
     IniFile ini = IniFile::fromBytes(bytes);

@@ -36,5 +36,6 @@ struct Settings
 // ProgramDirectory/Quori.qud. Reading never fails: a missing file, section or
 // key, or a value that is not a number, gives the defaults.
 Settings read_settings(const QString &programDirectory);
-// Writes "Nom" and "Itinéraire" (always 0), keeping everything else.
+// Writes "Nom" and "Itinéraire" (always 0), keeping everything else. A file
+// that cannot be opened for writing stays untouched and gives its error.
 void write_settings(const QString &programDirectory, const QString &projectName);

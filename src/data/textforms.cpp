@@ -10,6 +10,9 @@ namespace {
 // The two-digit year window: from this year - 80 to this year + 19.
 constexpr int kYearWindowBefore = 80;
 constexpr int kYearWindowAfter = 19;
+// The years a date can have.
+constexpr int kFirstYear = 1;
+constexpr int kLastYear = 9999;
 
 const QDate &epoch()
 {
@@ -54,6 +57,9 @@ int currentYear()
 
 QString time_of_day_text(double days)
 {
+    // Only a damaged record holds these; the runtime refuses to convert them.
+    if (!std::isfinite(days))
+        throwInvalidFloatOperation();
     const long double scaled = static_cast<long double>(days) * kMillisecondsPerDay;
     qint64 ms;
     if (std::fabs(scaled) < 9e18L) {
@@ -101,7 +107,14 @@ double dateToDays(const QDate &date)
 
 QDate daysToDate(double days)
 {
-    return epoch().addDays(static_cast<qint64>(std::trunc(days)));
+    // Dates run from 1 January of year 1 to 31 December 9999; a damaged record
+    // may hold any eight bytes, which the runtime refuses to convert.
+    static const double first = dateToDays(QDate(kFirstYear, 1, 1));
+    static const double last = dateToDays(QDate(kLastYear, 12, 31));
+    const double whole = std::trunc(days);
+    if (!(whole >= first && whole <= last))
+        throwInvalidFloatOperation();
+    return epoch().addDays(static_cast<qint64>(whole));
 }
 
 QString date_text(double days)
@@ -116,7 +129,7 @@ QString date_text(double days, int year)
         date.year() >= year - kYearWindowBefore && date.year() <= year + kYearWindowAfter;
     const QString yearText =
         shortYear ? QStringLiteral("%1").arg(date.year() % 100, 2, 10, QLatin1Char('0'))
-                  : QString::number(date.year());
+                  : QStringLiteral("%1").arg(date.year(), 4, 10, QLatin1Char('0'));
     return QStringLiteral("%1/%2/%3")
         .arg(date.day(), 2, 10, QLatin1Char('0'))
         .arg(date.month(), 2, 10, QLatin1Char('0'))

@@ -8,7 +8,8 @@
 constexpr qint64 kMillisecondsPerDay = 86'400'000;
 
 // HH:MM of a time of day in days: rounded to the millisecond (halves to even),
-// wrapped past midnight, seconds dropped.
+// wrapped past midnight, seconds dropped. A value that is not a number fails
+// with "Opération en virgule flottante incorrecte".
 QString time_of_day_text(double days);
 
 // H:MM or HH:MM, optionally :SS, blanks before the hour skipped. Throws
@@ -17,6 +18,8 @@ double parse_time_of_day(const QString &text);
 
 // Days since 30 December 1899.
 double dateToDays(const QDate &date);
+// The date of the whole days; one outside the years 1 to 9999 (or not a
+// number) fails with "Opération en virgule flottante incorrecte".
 QDate daysToDate(double days);
 
 // Day/month/year. A year inside the two-digit window is shown with two digits,

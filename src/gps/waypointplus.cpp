@@ -1,5 +1,6 @@
 #include "waypointplus.h"
 
+#include "data/cp1252.h"
 #include "data/filelayer.h"
 #include "data/linelist.h"
 #include "data/quorerror.h"
@@ -16,6 +17,22 @@ const QString kRouteNamePrefix = QStringLiteral("RouteName,");
 const QString kRoutePointPrefix = QStringLiteral("RoutePoint,UTM,");
 // The receiver wants a date, a time and a comment; they carry nothing here.
 const QString kRoutePointSuffix = QStringLiteral(",01/01/2001,00:00:00,QUOR");
+
+// Capitals as the receiver's code page has them: a letter whose capital
+// Windows-1252 cannot hold (µ, ß) stays as it is, instead of turning into
+// "?" or into two letters.
+QString upperInCodePage(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const QString upper = QString(c).toUpper();
+        const bool fits = upper.size() == 1 &&
+                          (toCp1252Char(upper.at(0)) != '?' || upper.at(0) == QLatin1Char('?'));
+        out.append(fits ? upper.at(0) : c);
+    }
+    return out;
+}
 
 } // namespace
 
@@ -37,7 +54,7 @@ QStringList lines(int routeNumber, const QString &routeName, const QStringList &
             out.append(QLatin1String(kDatumWgs84Line));
     }
     out.append(kRouteNamePrefix + QStringLiteral("%1").arg(routeNumber, kRouteNumberWidth) +
-               QLatin1Char(',') + routeName.toUpper());
+               QLatin1Char(',') + upperInCodePage(routeName));
     for (int i = 0; i < count; ++i) {
         out.append(kRoutePointPrefix + waypointField(waypointLines, i, Label) +
                    QStringLiteral(" ,") + waypointField(waypointLines, i, Zone) +

@@ -4,13 +4,20 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPushButton>
 #include <QUrl>
 
 namespace {
+
+const QString kMailScheme = QStringLiteral("mailto:");
+
+void showHelpMissing()
+{
+    QMessageBox::information(QApplication::activeWindow(), QStringLiteral("Aide"),
+                             QStringLiteral("L'aide de Quor n'est pas installée."));
+}
 
 bool isInside(const QString &path, const QString &root)
 {
@@ -21,9 +28,7 @@ bool isInside(const QString &path, const QString &root)
 
 } // namespace
 
-QtPlatform::QtPlatform(QString programDirectory) : m_programDirectory(std::move(programDirectory))
-{
-}
+HelpDisplay::~HelpDisplay() = default;
 
 bool QtPlatform::confirm(QWidget *parent, const QString &question)
 {
@@ -86,18 +91,16 @@ QString QtPlatform::qtFilter(const QString &filter)
 std::optional<QString> QtPlatform::openFile(QWidget *parent, const QString &directory,
                                             const QString &filter)
 {
-    const QString path = QFileDialog::getOpenFileName(parent, QString(), directory,
-                                                      qtFilter(filter), nullptr,
-                                                      QFileDialog::DontUseNativeDialog);
+    const QString path = QFileDialog::getOpenFileName(
+        parent, QString(), directory, qtFilter(filter), nullptr, QFileDialog::DontUseNativeDialog);
     if (path.isEmpty())
         return std::nullopt;
     return path;
 }
 
 std::optional<QString> QtPlatform::saveFile(QWidget *parent, const QString &title,
-                                            const QString &directory,
-                                            const QString &proposedName, const QString &filter,
-                                            const QString &defaultExtension)
+                                            const QString &directory, const QString &proposedName,
+                                            const QString &filter, const QString &defaultExtension)
 {
     QFileDialog dialog(parent, title, directory, qtFilter(filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -118,24 +121,35 @@ bool QtPlatform::printDialog(QWidget *parent, QPrinter &printer)
 
 void QtPlatform::showHelpContents()
 {
-    showHelpContext(0);
+    if (m_helpDisplay)
+        m_helpDisplay->showContents();
+    else
+        showHelpMissing();
 }
 
 void QtPlatform::showHelpContext(int context)
 {
-    const QString dir = m_programDirectory + QStringLiteral("aide/");
-    const QString page = context > 0 ? QStringLiteral("aide%1.html").arg(context)
-                                     : QStringLiteral("index.html");
-    QString path = dir + page;
-    if (!QFileInfo::exists(path))
-        path = dir + QStringLiteral("index.html");
-    if (!QFileInfo::exists(path) || !QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
-        QMessageBox::information(QApplication::activeWindow(), QStringLiteral("Aide"),
-                                 QStringLiteral("L'aide de Quor n'est pas installée."));
-    }
+    if (m_helpDisplay)
+        m_helpDisplay->showContext(context);
+    else
+        showHelpMissing();
+}
+
+QUrl QtPlatform::mailUrl(const QString &address)
+{
+    if (address.startsWith(kMailScheme, Qt::CaseInsensitive))
+        return QUrl(address);
+    return QUrl(kMailScheme + address);
 }
 
 void QtPlatform::openMail(const QString &address)
 {
-    QDesktopServices::openUrl(QUrl(QStringLiteral("mailto:") + address));
+    const QUrl url = mailUrl(address);
+    if (QDesktopServices::openUrl(url))
+        return;
+    // Without a mail program the user can still copy the address.
+    QMessageBox::information(QApplication::activeWindow(), QApplication::applicationDisplayName(),
+                             QStringLiteral("Aucun programme de messagerie n'a pu être ouvert.\n"
+                                            "Écrivez à l'adresse : %1")
+                                 .arg(url.path()));
 }

@@ -2,11 +2,25 @@
 
 #include "platform.h"
 
-// The platform as the user meets it: Qt's message boxes and dialogs.
+#include <QUrl>
+
+// What shows the program's help pages. The windows layer owns the pages and
+// their viewer; the platform only asks it for the contents or a context.
+class HelpDisplay
+{
+public:
+    virtual ~HelpDisplay();
+    virtual void showContents() = 0;
+    virtual void showContext(int context) = 0;
+};
+
+// The platform as the user meets it: Qt's message boxes and dialogs, the help
+// viewer and the user's mail program.
 class QtPlatform : public Platform
 {
 public:
-    explicit QtPlatform(QString programDirectory);
+    // The viewer that "A&ides" and F1 show; none means no help is installed.
+    void setHelpDisplay(HelpDisplay *display) { m_helpDisplay = display; }
 
     bool confirm(QWidget *parent, const QString &question) override;
     void showError(QWidget *parent, const QString &text) override;
@@ -20,11 +34,16 @@ public:
     bool printDialog(QWidget *parent, QPrinter &printer) override;
     void showHelpContents() override;
     void showHelpContext(int context) override;
+    // Opens the user's mail program on a new message to `address`, a mailto:
+    // address (a bare address gets the scheme).
     void openMail(const QString &address) override;
+
+    // The URL the mail program is asked to open.
+    static QUrl mailUrl(const QString &address);
 
     // "Description|*.EXT" in Qt's form, matching the extension in either case.
     static QString qtFilter(const QString &filter);
 
 private:
-    QString m_programDirectory;
+    HelpDisplay *m_helpDisplay = nullptr;
 };
