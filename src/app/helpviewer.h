@@ -40,11 +40,6 @@ private:
     void updateCaption();
 };
 
-// Marks the help viewer's window. It stands for the help program of the
-// system: a window that shows it is not left by the user for another window
-// of the program.
-inline constexpr char kHelpWindowProperty[] = "quorHelpWindow";
-
 // The resources built into the program (help pages, version history); the
 // help viewer and the About window make sure they are there before use.
 void initQuorResources();

@@ -36,6 +36,11 @@ void MapView::pictureChanged()
     viewport()->update();
 }
 
+void MapView::pictureChanged(const QRegion &area)
+{
+    viewport()->update(area.translated(-pictureOffset()));
+}
+
 void MapView::scrollToCorner(bool right, bool bottom)
 {
     QScrollBar *h = horizontalScrollBar();

@@ -2,6 +2,7 @@
 
 #include <QAbstractScrollArea>
 #include <QImage>
+#include <QRegion>
 
 // The scrolling map view: shows the picture pixel for pixel at its top-left
 // corner and reports pointer moves and clicks in picture pixels, whatever the
@@ -19,6 +20,9 @@ public:
     QImage &picture() { return m_picture; }
     const QImage &picture() const { return m_picture; }
     void pictureChanged();
+    // Only the given pixels of the picture changed: the view repaints the
+    // part of them it shows.
+    void pictureChanged(const QRegion &area);
 
     // Scrolls to the left or right edge and to the top or bottom edge.
     void scrollToCorner(bool right, bool bottom);

@@ -4,27 +4,39 @@
 #include "data/linelist.h"
 #include "data/quorerror.h"
 #include "editor/editmask.h"
+#include "gps/routefiles.h"
 #include "gps/updown.h"
 #include "gridlabels.h"
 #include "jfifdensity.h"
+#include "mapprint.h"
 #include "mapview.h"
 #include "platform/guard.h"
 #include "platform/platform.h"
+#include "routedrawing.h"
+#include "routelist.h"
+#include "waypointlist.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QEvent>
+#include <QFileInfo>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHideEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPainter>
+#include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
+
+#include <exception>
 
 namespace {
 
@@ -47,6 +59,11 @@ constexpr int kDatumWgs84 = 2;
 const QString kEd50 = QStringLiteral("ED50");
 const QString kWgs84 = QStringLiteral("WGS84");
 
+// "Changer de carte" offers the pictures the map decoder reads.
+const QString kMapFilter = QStringLiteral("Cartes JPEG|*.jpg;*.jpeg;*.jpe;*.jfif");
+const QString kRouteTitleSeparator = QStringLiteral(" >");
+constexpr int kRouteCodeLength = 2;
+
 const QString kEastingMask = QStringLiteral("999999");
 const QString kNorthingMask = QStringLiteral("9999999");
 const QChar kUnfilledPosition = QLatin1Char(' ');
@@ -60,6 +77,56 @@ void setText(QLabel *label, const QString &text)
 QLabel *caption(const QString &text, QWidget *parent)
 {
     return new QLabel(text, parent);
+}
+
+// The list boxes have at most one selected item; -1 when none is.
+int selectedRow(const QListWidget *list)
+{
+    const QList<QListWidgetItem *> selected = list->selectedItems();
+    return selected.isEmpty() ? -1 : list->row(selected.constFirst());
+}
+
+// A selection made by the program is no click of the user: it runs no
+// handler.
+void selectRow(QListWidget *list, int row)
+{
+    const QSignalBlocker blocker(list);
+    list->setCurrentRow(row);
+    if (row < 0)
+        list->clearSelection();
+}
+
+void insertRow(QListWidget *list, int row, const QString &text)
+{
+    const QSignalBlocker blocker(list);
+    list->insertItem(row, text);
+}
+
+// Removing the selected item leaves nothing selected.
+void removeRow(QListWidget *list, int row)
+{
+    {
+        const QSignalBlocker blocker(list);
+        delete list->takeItem(row);
+    }
+    selectRow(list, -1);
+}
+
+QStringList itemTexts(const QListWidget *list)
+{
+    QStringList texts;
+    texts.reserve(list->count());
+    for (int i = 0; i < list->count(); ++i)
+        texts.append(list->item(i)->text());
+    return texts;
+}
+
+// Line `index` of a list, or the list index error.
+const QString &lineAt(const QStringList &lines, qsizetype index)
+{
+    if (index < 0 || index >= lines.size())
+        throwListIndex(int(index));
+    return lines.at(index);
 }
 
 } // namespace
@@ -88,6 +155,8 @@ TQuorpla::TQuorpla(AppState &state, Platform &platform, QWidget *parent)
 
     buildCalibrationPanel();
     buildVerificationPanel();
+    buildRoutesPanel();
+    buildWaypointsPanel();
     hidePanels();
 
     connect(ScrollBox1, &MapView::pointerMoved, this,
@@ -298,10 +367,12 @@ bool TQuorpla::eventFilter(QObject *watched, QEvent *event)
 void TQuorpla::windowActivated(QWidget *window)
 {
     // The file, print and error dialogs are modal and come and go inside a
-    // command; popups are no windows of the program. Another program taking
-    // over activates none of our windows at all.
+    // command; popups are no windows of the program, and the help viewer
+    // stands for the system's help program. Another program taking over
+    // activates none of our windows at all.
     const Qt::WindowType type = window->windowType();
-    if (window->isModal() || type == Qt::Popup || type == Qt::ToolTip || type == Qt::SplashScreen)
+    if (window->isModal() || window->property(kHelpWindowProperty).toBool() ||
+        type == Qt::Popup || type == Qt::ToolTip || type == Qt::SplashScreen)
         return;
     if (window == this) {
         const bool wasInactive = m_activation == Activation::Inactive;
@@ -399,7 +470,11 @@ void TQuorpla::ResetMapWindow()
 
 void TQuorpla::loadRoutes()
 {
-    // The route panel reads the routes file here.
+    // A missing or unreadable file is a project without routes.
+    RouteFiles::readRoutes(m_state, m_routeLines);
+    const QSignalBlocker blocker(ChRoutes);
+    ChRoutes->clear();
+    ChRoutes->addItems(RouteFiles::routeNames(m_routeLines));
 }
 
 void TQuorpla::hidePanels()
@@ -619,8 +694,18 @@ void TQuorpla::Image1Click()
 
 void TQuorpla::placeWaypointClick()
 {
-    // The waypoint panel inserts the pending label into its list and stores
-    // the waypoint at the clicked position here.
+    // The label is looked for again at the click: a save that failed since
+    // the last drawing already took the one drawn then.
+    const std::optional<QString> label =
+        WaypointList::freeWaypointLabel(routeCode(), m_waypointLines);
+    if (!label)
+        throw QuorError(WaypointList::noFreeLabelMessage(routeCode()));
+    m_pendingWaypointLabel = *label;
+    // After the selected item; at the end when it is the last or the list is
+    // empty, at the top when nothing is selected.
+    insertRow(WPoints, selectedRow(WPoints) + 1, m_pendingWaypointLabel);
+    WCarte->setText(QFileInfo(mapPath()).fileName());
+    saveAndDraw();
 }
 
 void TQuorpla::DrawGridLabels()
@@ -637,4 +722,383 @@ void TQuorpla::DrawGridLabels()
                        gridTitle(LZone->text(), LLettre->text(), LSysteme->text()));
     }
     displayedPictureChanged();
+}
+
+// -------------------------------------------------------------------- routes
+
+void TQuorpla::buildRoutesPanel()
+{
+    auto *column = new QVBoxLayout(Routes);
+    column->setContentsMargins(kPanelMargin, kPanelMargin, kPanelMargin, kPanelMargin);
+    column->addWidget(caption(QStringLiteral("Routes"), Routes));
+    auto button = [this, column](QPushButton *&target, const QString &name, const QString &text) {
+        target = new QPushButton(text, Routes);
+        target->setObjectName(name);
+        column->addWidget(target);
+    };
+    auto edit = [this, column](QLineEdit *&target, const QString &name, bool readOnly) {
+        target = new QLineEdit(Routes);
+        target->setObjectName(name);
+        target->setReadOnly(readOnly);
+        column->addWidget(target);
+    };
+    button(RWaypoints, QStringLiteral("RWaypoints"), QStringLiteral("Listes des WayPoints"));
+    edit(RLWaypoints, QStringLiteral("RLWaypoints"), true);
+    ChRoutes = new QListWidget(Routes);
+    ChRoutes->setObjectName(QStringLiteral("ChRoutes"));
+    ChRoutes->setSelectionMode(QAbstractItemView::SingleSelection);
+    column->addWidget(ChRoutes, 1);
+    button(RNouvelle, QStringLiteral("RNouvelle"), QStringLiteral("Nouvelle"));
+    edit(RLNouvelle, QStringLiteral("RLNouvelle"), false);
+    button(RSupprimer, QStringLiteral("RSupprimer"), QStringLiteral("Supprimer"));
+    edit(RLsupprimer, QStringLiteral("RLsupprimer"), true);
+    button(Button2, QStringLiteral("Button2"), QStringLiteral("Quiter"));
+    RWaypoints->setEnabled(false);
+    RSupprimer->setEnabled(false);
+
+    // A click on the selected item changes no selection but is a click.
+    connect(ChRoutes, &QListWidget::itemSelectionChanged, this, [this] { ChRoutesClick(); });
+    connect(ChRoutes, &QListWidget::itemClicked, this, [this] { ChRoutesClick(); });
+    connect(RWaypoints, &QPushButton::clicked, this, [this] { RWaypointsClick(); });
+    connect(RNouvelle, &QPushButton::clicked, this, [this] { RNouvelleClick(); });
+    connect(RSupprimer, &QPushButton::clicked, this, [this] { RSupprimerClick(); });
+    connect(Button2, &QPushButton::clicked, this, [this] { Button1Click(); });
+}
+
+void TQuorpla::saveRoutes()
+{
+    m_routeLines = RouteList::rebuildRouteLines(itemTexts(ChRoutes), m_routeLines);
+    LineList::write(RouteFiles::routesPath(m_state), m_routeLines);
+}
+
+void TQuorpla::ChRoutesClick()
+{
+    guarded(m_platform, this, [this] {
+        const int row = selectedRow(ChRoutes);
+        // A click beside the items picks no route.
+        if (row < 0)
+            return;
+        const QString name = ChRoutes->item(row)->text();
+        RLWaypoints->setText(name);
+        RLsupprimer->setText(name);
+        RWaypoints->setEnabled(true);
+        RSupprimer->setEnabled(true);
+    });
+}
+
+void TQuorpla::RNouvelleClick()
+{
+    guarded(m_platform, this, [this] {
+        const QString name = RLNouvelle->text();
+        if (!RouteList::acceptsNewName(name, itemTexts(ChRoutes)))
+            return;
+        if (!RouteList::freeRouteCode(m_routeLines))
+            throw QuorError(RouteList::noFreeCodeMessage());
+        insertRow(ChRoutes, selectedRow(ChRoutes) + 1, name);
+        saveRoutes();
+    });
+}
+
+void TQuorpla::RSupprimerClick()
+{
+    guarded(m_platform, this, [this] {
+        const int row = selectedRow(ChRoutes);
+        if (row >= 0)
+            removeRow(ChRoutes, row);
+        saveRoutes();
+    });
+}
+
+void TQuorpla::RWaypointsClick()
+{
+    guarded(m_platform, this, [this] {
+        // A route deleted since it was picked has no code to open: the
+        // routes panel stays.
+        const qsizetype k = RouteFiles::findLine(m_routeLines, RLWaypoints->text());
+        if (k < 0 || k + 1 >= m_routeLines.size())
+            return;
+        Routes->hide();
+        Waypoints->show();
+        Label25->setText(m_routeLines.at(k) + kRouteTitleSeparator + m_routeLines.at(k + 1));
+        openRoute();
+    });
+}
+
+// ----------------------------------------------------------------- waypoints
+
+void TQuorpla::buildWaypointsPanel()
+{
+    auto *grid = new QGridLayout(Waypoints);
+    grid->setContentsMargins(kPanelMargin, kPanelMargin, kPanelMargin, kPanelMargin);
+    constexpr int kColumns = 3;
+    int row = 0;
+    Label25 = new QLabel(Waypoints);
+    Label25->setObjectName(QStringLiteral("Label25"));
+    grid->addWidget(Label25, row++, 0, 1, kColumns);
+    grid->addWidget(caption(QStringLiteral("Zone"), Waypoints), row, 0);
+    grid->addWidget(caption(QStringLiteral("Lettre"), Waypoints), row, 1);
+    grid->addWidget(caption(QStringLiteral("Système"), Waypoints), row++, 2);
+    auto text = [this](QLabel *&target, const QString &name) {
+        target = new QLabel(Waypoints);
+        target->setObjectName(name);
+        return target;
+    };
+    grid->addWidget(text(WZone, QStringLiteral("WZone")), row, 0);
+    grid->addWidget(text(WLettre, QStringLiteral("WLettre")), row, 1);
+    grid->addWidget(text(WSysteme, QStringLiteral("WSysteme")), row++, 2);
+    auto field = [&](const QString &title, QWidget *value) {
+        grid->addWidget(caption(title, Waypoints), row, 0);
+        grid->addWidget(value, row++, 1, 1, kColumns - 1);
+    };
+    field(QStringLiteral("Carte"), text(WCarte, QStringLiteral("WCarte")));
+    field(QStringLiteral("X"), text(WX, QStringLiteral("WX")));
+    field(QStringLiteral("Y"), text(WY, QStringLiteral("WY")));
+    WZ = new QLineEdit(Waypoints);
+    WZ->setObjectName(QStringLiteral("WZ"));
+    field(QStringLiteral("Altitude"), WZ);
+
+    auto button = [&](QPushButton *&target, const QString &name, const QString &title) {
+        target = new QPushButton(title, Waypoints);
+        target->setObjectName(name);
+        grid->addWidget(target, row++, 0, 1, kColumns);
+    };
+    button(Wnouveau, QStringLiteral("Wnouveau"), QStringLiteral("Changer de carte"));
+    button(WImprimer, QStringLiteral("WImprimer"), QStringLiteral("Imprimer"));
+    grid->addWidget(caption(QStringLiteral("Carte"), Waypoints), row++, 0, 1, kColumns);
+    button(WDessiner, QStringLiteral("WDessiner"), QStringLiteral("Redessiner"));
+    button(Wsupprimer, QStringLiteral("Wsupprimer"), QStringLiteral("Supprimer"));
+    WPoints = new QListWidget(Waypoints);
+    WPoints->setObjectName(QStringLiteral("WPoints"));
+    WPoints->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->addWidget(WPoints, row, 0, 1, kColumns);
+    grid->setRowStretch(row++, 1);
+    grid->addWidget(caption(QStringLiteral("Etiquette"), Waypoints), row++, 0, 1, kColumns);
+    auto small = [&](QPushButton *&target, const QString &name, const QString &title, int r,
+                     int c) {
+        target = new QPushButton(title, Waypoints);
+        target->setObjectName(name);
+        target->setEnabled(false);
+        grid->addWidget(target, r, c);
+    };
+    small(WHaut, QStringLiteral("WHaut"), QStringLiteral("Haut"), row, 1);
+    small(WGauche, QStringLiteral("WGauche"), QStringLiteral("Gauch"), row + 1, 0);
+    small(WDroit, QStringLiteral("WDroit"), QStringLiteral("Droit"), row + 1, 2);
+    small(WBas, QStringLiteral("WBas"), QStringLiteral("Bas"), row + 2, 1);
+    row += 3;
+    button(Button3, QStringLiteral("Button3"), QStringLiteral("Quiter"));
+    Wsupprimer->setEnabled(false);
+
+    connect(WPoints, &QListWidget::itemSelectionChanged, this, [this] { WPointsClick(); });
+    connect(WPoints, &QListWidget::itemClicked, this, [this] { WPointsClick(); });
+    // Every change of the text, typed or shown by a selection, is stored.
+    connect(WZ, &QLineEdit::textChanged, this, [this] { WZChange(); });
+    connect(Wnouveau, &QPushButton::clicked, this, [this] { WnouveauClick(); });
+    connect(WImprimer, &QPushButton::clicked, this, [this] { WImprimerClick(); });
+    connect(WDessiner, &QPushButton::clicked, this, [this] { WDessinerClick(); });
+    connect(Wsupprimer, &QPushButton::clicked, this, [this] { WsupprimerClick(); });
+    connect(WHaut, &QPushButton::clicked, this, [this] { WHautClick(); });
+    connect(WBas, &QPushButton::clicked, this, [this] { WBasClick(); });
+    connect(WGauche, &QPushButton::clicked, this, [this] { WGaucheClick(); });
+    connect(WDroit, &QPushButton::clicked, this, [this] { WDroitClick(); });
+    connect(Button3, &QPushButton::clicked, this, [this] { Button1Click(); });
+}
+
+QString TQuorpla::routeCode() const
+{
+    return Label25->text().right(kRouteCodeLength);
+}
+
+QString TQuorpla::waypointFilePath() const
+{
+    return RouteFiles::waypointPath(m_state, routeCode());
+}
+
+void TQuorpla::openRoute()
+{
+    // A route without a readable file is an empty route.
+    RouteFiles::readWaypoints(m_state, routeCode(), m_waypointLines);
+    {
+        const QSignalBlocker blocker(WPoints);
+        WPoints->clear();
+        WPoints->addItems(WaypointList::labels(m_waypointLines));
+    }
+    drawWaypoints();
+}
+
+void TQuorpla::drawWaypoints()
+{
+    // With every label in use the pending one stays as it was; a click then
+    // refuses to add a point.
+    if (const std::optional<QString> label =
+            WaypointList::freeWaypointLabel(routeCode(), m_waypointLines))
+        m_pendingWaypointLabel = *label;
+    const RouteStyle style = routeStyle(m_xdens, m_ydens);
+    QList<RouteMark> marks;
+    // What comes before a damaged record is drawn all the same.
+    std::exception_ptr failure;
+    try {
+        routeMarks(m_transform, style, m_waypointLines, marks);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    QImage &picture = displayedPicture();
+    if (!picture.isNull()) {
+        const QFontMetrics metrics(m_pictureFont, &picture);
+        // Drawing the whole route again over itself changes only where its
+        // marks differ from the last drawing's; a picture changed since
+        // gets every mark.
+        std::optional<QRegion> area;
+        if (picture.cacheKey() == m_drawnPictureKey)
+            area = redrawArea(m_drawnMarks, marks, metrics, style.penWidth);
+        QRegion changed;
+        if (area) {
+            changed = *area & picture.rect();
+        } else {
+            for (const RouteMark &mark : marks)
+                changed += markArea(mark, metrics, style.penWidth) & picture.rect();
+        }
+        if (!changed.isEmpty()) {
+            QPainter painter(&picture);
+            painter.setFont(m_pictureFont);
+            if (area)
+                painter.setClipRegion(changed);
+            PainterRouteCanvas canvas(painter);
+            drawMarks(canvas, style, marks);
+        }
+        m_drawnMarks = marks;
+        m_drawnPictureKey = picture.cacheKey();
+        ScrollBox1->pictureChanged(changed);
+    }
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void TQuorpla::saveAndDraw()
+{
+    const WaypointList::PanelTexts panel{WX->text(),      WY->text(),    WZ->text(),
+                                         WCarte->text(),  WZone->text(), WLettre->text(),
+                                         WSysteme->text()};
+    m_waypointLines =
+        WaypointList::rebuildWaypointLines(itemTexts(WPoints), m_waypointLines, panel);
+    LineList::write(waypointFilePath(), m_waypointLines);
+    drawWaypoints();
+    selectRow(WPoints, WPoints->count() - 1);
+}
+
+void TQuorpla::WPointsClick()
+{
+    guarded(m_platform, this, [this] {
+        const int row = selectedRow(WPoints);
+        if (row >= 0) {
+            const qsizetype k = RouteFiles::findLine(m_waypointLines, WPoints->item(row)->text());
+            if (k >= 0) {
+                WX->setText(lineAt(m_waypointLines, k + RouteFiles::Easting));
+                WY->setText(lineAt(m_waypointLines, k + RouteFiles::Northing));
+                // A different altitude shown here is stored again by WZChange.
+                WZ->setText(lineAt(m_waypointLines, k + RouteFiles::Altitude));
+                WCarte->setText(lineAt(m_waypointLines, k + RouteFiles::MapName));
+            }
+        }
+        for (QPushButton *button : {Wsupprimer, WHaut, WBas, WGauche, WDroit})
+            button->setEnabled(true);
+    });
+}
+
+void TQuorpla::WZChange()
+{
+    guarded(m_platform, this, [this] {
+        const int row = selectedRow(WPoints);
+        if (row < 0)
+            return;
+        const qsizetype k = RouteFiles::findLine(m_waypointLines, WPoints->item(row)->text());
+        if (k < 0)
+            return;
+        const qsizetype altitude = k + RouteFiles::Altitude;
+        // A record cut short fails as a list index, never writes past it.
+        lineAt(m_waypointLines, altitude);
+        m_waypointLines[altitude] = WZ->text();
+        LineList::write(waypointFilePath(), m_waypointLines);
+    });
+}
+
+void TQuorpla::moveSelectedLabel(int offsetLine, int delta)
+{
+    const int row = selectedRow(WPoints);
+    if (row < 0)
+        return;
+    const qsizetype k = RouteFiles::findLine(m_waypointLines, WPoints->item(row)->text());
+    if (k < 0)
+        return;
+    WaypointList::moveLabel(m_waypointLines, k, RouteFiles::WaypointLine(offsetLine), delta);
+    DrawGridLabels();
+    saveAndDraw();
+}
+
+void TQuorpla::WHautClick()
+{
+    guarded(m_platform, this,
+            [this] { moveSelectedLabel(RouteFiles::LabelOffsetY, -WaypointList::kLabelStep); });
+}
+
+void TQuorpla::WBasClick()
+{
+    guarded(m_platform, this,
+            [this] { moveSelectedLabel(RouteFiles::LabelOffsetY, WaypointList::kLabelStep); });
+}
+
+void TQuorpla::WGaucheClick()
+{
+    guarded(m_platform, this,
+            [this] { moveSelectedLabel(RouteFiles::LabelOffsetX, -WaypointList::kLabelStep); });
+}
+
+void TQuorpla::WDroitClick()
+{
+    guarded(m_platform, this,
+            [this] { moveSelectedLabel(RouteFiles::LabelOffsetX, WaypointList::kLabelStep); });
+}
+
+void TQuorpla::WsupprimerClick()
+{
+    guarded(m_platform, this, [this] {
+        const int row = selectedRow(WPoints);
+        if (row >= 0)
+            removeRow(WPoints, row);
+        DrawGridLabels();
+        saveAndDraw();
+    });
+}
+
+void TQuorpla::WDessinerClick()
+{
+    guarded(m_platform, this, [this] {
+        DrawGridLabels();
+        saveAndDraw();
+    });
+}
+
+void TQuorpla::WnouveauClick()
+{
+    guarded(m_platform, this, [this] {
+        const std::optional<QString> path =
+            m_platform.openFile(this, m_state.programDirectory + m_state.projectName, kMapFilter);
+        if (!path)
+            return;
+        setWindowTitle(*path);
+        ResetMapWindow();
+    });
+}
+
+QPrinter &TQuorpla::mapPrinter()
+{
+    if (!m_printer)
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *m_printer;
+}
+
+void TQuorpla::WImprimerClick()
+{
+    guarded(m_platform, this, [this] {
+        printMap(m_platform, this, mapPrinter(), displayedPicture(), m_xdens, m_ydens);
+    });
 }

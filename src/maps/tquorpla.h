@@ -3,6 +3,7 @@
 #include "calibration.h"
 #include "jpegdecoder.h"
 #include "mapconversion.h"
+#include "routedrawing.h"
 
 #include <QFont>
 #include <QImage>
@@ -10,6 +11,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 struct AppState;
 class MapView;
@@ -18,6 +20,8 @@ class QCheckBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
+class QListWidget;
+class QPrinter;
 class QPushButton;
 class UpDown;
 
@@ -54,6 +58,22 @@ public:
     void Button1Click();
     void Image1MouseMove(Qt::KeyboardModifiers shift, int X, int Y);
     void Image1Click();
+    // The route panel.
+    void ChRoutesClick();
+    void RNouvelleClick();
+    void RSupprimerClick();
+    void RWaypointsClick();
+    // The waypoint panel.
+    void WPointsClick();
+    void WZChange();
+    void WsupprimerClick();
+    void WHautClick();
+    void WBasClick();
+    void WGaucheClick();
+    void WDroitClick();
+    void WDessinerClick();
+    void WnouveauClick();
+    void WImprimerClick();
 
     // Reloads the map image, resets the calibration panel and reads the
     // calibration file and the routes; also used by "Changer de carte".
@@ -79,6 +99,9 @@ public:
     void displayedPictureChanged();
     // The font DrawGridLabels left set for drawing on the picture.
     const QFont &pictureFont() const { return m_pictureFont; }
+    // The open route's code: the last two characters of the waypoint panel's
+    // title.
+    QString routeCode() const;
     QStringList &calibrationLines() { return m_calibrationLines; }
     QStringList &routeLines() { return m_routeLines; }
     QStringList &waypointLines() { return m_waypointLines; }
@@ -91,7 +114,6 @@ public:
     MapView *ScrollBox1 = nullptr;
     QFrame *Calibra = nullptr;
     QFrame *VerifCalibra = nullptr;
-    // Filled by the route and waypoint panels.
     QFrame *Routes = nullptr;
     QFrame *Waypoints = nullptr;
 
@@ -128,16 +150,33 @@ public:
     QPushButton *C_Fauuse = nullptr;
     QPushButton *Button1 = nullptr;
 
-    // Controls of the route and waypoint panels that the map window itself
-    // writes; they stay null until those panels create them.
-    QLineEdit *RLNouvelle = nullptr;
     QPushButton *RWaypoints = nullptr;
+    QLineEdit *RLWaypoints = nullptr;
+    QListWidget *ChRoutes = nullptr;
+    QPushButton *RNouvelle = nullptr;
+    QLineEdit *RLNouvelle = nullptr;
     QPushButton *RSupprimer = nullptr;
+    QLineEdit *RLsupprimer = nullptr;
+    QPushButton *Button2 = nullptr;
+
+    QLabel *Label25 = nullptr;
     QLabel *WZone = nullptr;
     QLabel *WLettre = nullptr;
     QLabel *WSysteme = nullptr;
+    QLabel *WCarte = nullptr;
     QLabel *WX = nullptr;
     QLabel *WY = nullptr;
+    QLineEdit *WZ = nullptr;
+    QPushButton *Wnouveau = nullptr;
+    QPushButton *WImprimer = nullptr;
+    QPushButton *WDessiner = nullptr;
+    QPushButton *Wsupprimer = nullptr;
+    QListWidget *WPoints = nullptr;
+    QPushButton *WHaut = nullptr;
+    QPushButton *WBas = nullptr;
+    QPushButton *WGauche = nullptr;
+    QPushButton *WDroit = nullptr;
+    QPushButton *Button3 = nullptr;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -160,6 +199,8 @@ private:
 
     void buildCalibrationPanel();
     void buildVerificationPanel();
+    void buildRoutesPanel();
+    void buildWaypointsPanel();
     QFrame *makePanel(const QString &name, int width);
     void CheckPClick(QCheckBox *box);
     void loadMapImage();
@@ -170,6 +211,19 @@ private:
     CalibrationTexts pointTexts() const;
     QStringList calibrationFieldLines() const;
     bool isPanelShown(const QWidget *panel) const;
+
+    // The routes file rewritten from the names of ChRoutes.
+    void saveRoutes();
+    // The route named by the waypoint panel's title, read and drawn.
+    void openRoute();
+    // The waypoint file rewritten from the labels of WPoints, then the route
+    // drawn and the last waypoint selected.
+    void saveAndDraw();
+    // The pending label, then the route over the displayed picture.
+    void drawWaypoints();
+    void moveSelectedLabel(int offsetLine, int delta);
+    QString waypointFilePath() const;
+    QPrinter &mapPrinter();
 
     AppState &m_state;
     Platform &m_platform;
@@ -187,6 +241,14 @@ private:
     QStringList m_routeLines;
     QStringList m_waypointLines;
     QString m_pendingWaypointLabel;
+    // Kept for the window's life: the orientation chosen for one map stays
+    // for the next print.
+    std::unique_ptr<QPrinter> m_printer;
+    // The marks of the last drawing of the route and the picture it went on:
+    // while the picture is unchanged since, a new drawing only repaints
+    // where its marks differ.
+    QList<RouteMark> m_drawnMarks;
+    qint64 m_drawnPictureKey = 0;
 
     // The point fields by point, for the loops over the three points.
     std::array<QLabel *, 3> m_pixelX{};

@@ -53,5 +53,10 @@ constexpr int Map = 6;
 constexpr int GpsExport = 7;
 } // namespace HelpContext
 
+// Marks the help viewer's window. It stands for the help program of the
+// system: a window that shows it is not left by the user for another window
+// of the program.
+inline constexpr char kHelpWindowProperty[] = "quorHelpWindow";
+
 // The help-context property name on widgets and actions.
 inline constexpr char kHelpContextProperty[] = "helpContext";

@@ -2,10 +2,10 @@
 #include "common/testutil.h"
 #include "data/appstate.h"
 #include "data/filelayer.h"
+#include "data/mapfile.h"
 #include "gps/updown.h"
 #include "mapfixtures.h"
 #include "maps/calibration.h"
-#include "data/mapfile.h"
 #include "maps/mapview.h"
 #include "maps/tquorpla.h"
 #include "platform/fakeplatform.h"
@@ -741,29 +741,25 @@ private slots:
     void resetFillsTheRoutePanelFields()
     {
         auto w = makeWindow();
-        auto *name = new QLineEdit(w->Routes);
-        auto *waypoints = new QPushButton(w->Routes);
-        auto *remove = new QPushButton(w->Routes);
-        w->RLNouvelle = name;
-        w->RWaypoints = waypoints;
-        w->RSupprimer = remove;
         QString title = QStringLiteral("Tour du Mont Blanc");
         w->setCatalogueTitleSource([&title] { return title; });
+        w->RWaypoints->setEnabled(true);
+        w->RSupprimer->setEnabled(true);
         open(*w, m_map);
-        QCOMPARE(name->text(), QStringLiteral("Tour du Mont Blanc"));
-        QVERIFY(!waypoints->isEnabled());
-        QVERIFY(!remove->isEnabled());
+        QCOMPARE(w->RLNouvelle->text(), QStringLiteral("Tour du Mont Blanc"));
+        QVERIFY(!w->RWaypoints->isEnabled());
+        QVERIFY(!w->RSupprimer->isEnabled());
 
-        auto *wx = new QLabel(w->Waypoints);
-        w->WX = wx;
-        w->WZone = new QLabel(w->Waypoints);
         fillSample(*w);
         w->ValiCalibr->click();
         QCOMPARE(w->WZone->text(), QStringLiteral("31"));
+        QCOMPARE(w->WLettre->text(), QStringLiteral("U"));
+        QCOMPARE(w->WSysteme->text(), QStringLiteral("ED50"));
         w->VerifCalibra->hide();
         w->Waypoints->show();
         movePointer(*w, 10, 20);
-        QCOMPARE(wx->text(), QStringLiteral("500020"));
+        QCOMPARE(w->WX->text(), QStringLiteral("500020"));
+        QCOMPARE(w->WY->text(), QStringLiteral("4999960"));
     }
 
     void pointerBesideThePicture()

@@ -1,0 +1,103 @@
+#pragma once
+
+// The scan the map benchmarks work on: 12000 x 9000 pixels at 300 dots per
+// inch, written as a JPEG by a child process.
+
+#include <QFile>
+#include <QString>
+#include <QtGlobal>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include <jpeglib.h>
+
+namespace BenchMap {
+
+constexpr int kWidth = 12000;
+constexpr int kHeight = 9000;
+constexpr int kDotsPerInch = 300;
+constexpr int kQuality = 85;
+
+// Its calibration: 1:25 000 at 300 dots per inch, north up.
+inline const char kCalibration[] =
+    "31\r\nU\r\nED50\r\n0\r\n500000\r\n0\r\n5000000\r\n12000\r\n525400\r\n"
+    "9000\r\n4980950\r\n0\r\n500000\r\n9000\r\n4980950\r\n";
+constexpr double kEastingPerPixel = 25400.0 / kWidth;
+constexpr double kNorthingPerPixel = 19050.0 / kHeight;
+
+// A topographic-looking scan: paper white, contour lines, a kilometre grid,
+// roads and some texture, so that it compresses like a real map.
+inline void mapRow(int y, std::vector<JSAMPLE> &row)
+{
+    for (int x = 0; x < kWidth; ++x) {
+        const double h = 400 * std::sin(x * 0.0011) * std::cos(y * 0.0013) +
+                         150 * std::sin((x + 2 * y) * 0.0041);
+        int r = 250, g = 248, b = 240;
+        if (std::fmod(std::fabs(h), 20.0) < 1.2) {
+            r = 170, g = 110, b = 60; // contour
+        }
+        if (x % 472 < 2 || y % 472 < 2) {
+            r = 40, g = 60, b = 200; // kilometre grid at 300 dpi, 1:25 000
+        }
+        if (std::abs((x - y / 2) % 1500) < 5) {
+            r = 220, g = 30, b = 30; // road
+        }
+        const unsigned noise = ((unsigned(x) * 1103515245u + unsigned(y) * 12345u) >> 16) & 7u;
+        row[3 * x] = JSAMPLE(qMax(0, r - int(noise)));
+        row[3 * x + 1] = JSAMPLE(qMax(0, g - int(noise)));
+        row[3 * x + 2] = JSAMPLE(qMax(0, b - int(noise)));
+    }
+}
+
+inline void writeMap(const QString &path)
+{
+    FILE *out = std::fopen(QFile::encodeName(path).constData(), "wb");
+    if (!out)
+        qFatal("cannot write %s", qPrintable(path));
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr jerr;
+    cinfo.err = jpeg_std_error(&jerr);
+    jpeg_create_compress(&cinfo);
+    jpeg_stdio_dest(&cinfo, out);
+    cinfo.image_width = kWidth;
+    cinfo.image_height = kHeight;
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, kQuality, TRUE);
+    cinfo.density_unit = 1;
+    cinfo.X_density = kDotsPerInch;
+    cinfo.Y_density = kDotsPerInch;
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<JSAMPLE> row(size_t(kWidth) * 3);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        mapRow(int(cinfo.next_scanline), row);
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&cinfo, rows, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    std::fclose(out);
+}
+
+// The map is written by a child process, so that its buffers do not count
+// in this process's peak memory.
+inline void writeMapInChild(const QString &path)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        writeMap(path);
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        qFatal("map generation failed");
+}
+
+} // namespace BenchMap
