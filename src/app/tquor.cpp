@@ -16,6 +16,7 @@
 #include "gps/tquorrte.h"
 #include "maps/tquorpla.h"
 #include "platform/guard.h"
+#include "platform/look.h"
 #include "platform/platform.h"
 #include "speeds/tquorcar.h"
 #include "tquorpro.h"
@@ -29,24 +30,16 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+using namespace Look;
+
 namespace {
 
-const QColor kLimeGreen(0, 255, 0);
-const QColor kRed(255, 0, 0);
-const QString kFontFamily = QStringLiteral("Arial");
 constexpr int kWindowFontPixels = 13;
 constexpr int kCatalogueFontPixels = 16;
 constexpr int kStageFontPixels = 15;
 constexpr int kCatalogueWidths[Catalogue::kColumns] = {185, 392, 76, 56, 59};
 constexpr int kStageWidths[Itinerary::kColumns] = {230, 61, 62, 186, 78, 73, 77};
 const QString kCaptionPrefix = QStringLiteral("Editeur de route pour ");
-
-QFont arial(int pixels)
-{
-    QFont font(kFontFamily);
-    font.setPixelSize(pixels);
-    return font;
-}
 
 void setHelp(QObject *object, int context)
 {

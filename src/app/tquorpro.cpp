@@ -1,6 +1,7 @@
 #include "tquorpro.h"
 
 #include "platform/guard.h"
+#include "platform/look.h"
 #include "platform/platform.h"
 #include "tquor.h"
 
@@ -9,17 +10,11 @@
 #include <QPushButton>
 #include <QScreen>
 
+using namespace Look;
+
 namespace {
 
-const QColor kNavy(0, 0, 128);
 constexpr QSize kClientSize(182, 86);
-
-QFont arial(int pixels)
-{
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(pixels);
-    return font;
-}
 
 } // namespace
 

@@ -4,6 +4,7 @@
 #include "data/quorerror.h"
 #include "data/stringgrid.h"
 #include "platform/guard.h"
+#include "platform/look.h"
 #include "platform/platform.h"
 #include "routefiles.h"
 #include "routeinsertion.h"
@@ -19,10 +20,9 @@
 #include <QShortcut>
 #include <QShowEvent>
 
-namespace {
+using namespace Look;
 
-const QColor kLimeGreen(0, 255, 0);
-const QString kFontFamily = QStringLiteral("Arial");
+namespace {
 
 constexpr QSize kClientSize(305, 339);
 constexpr QRect kListGeometry(0, 0, 305, 289);
@@ -51,13 +51,6 @@ const QString kSaveTitle = QStringLiteral("Crée un fichier au format Waypoint +
 const QString kSaveFilter = QStringLiteral("Fichier WAYPOINT+|*.TXT");
 const QString kSaveExtension = QStringLiteral("txt");
 const QString kProposedSuffix = QStringLiteral(".TXT");
-
-QFont arial(int pixels)
-{
-    QFont font(kFontFamily);
-    font.setPixelSize(pixels);
-    return font;
-}
 
 // Hides the dialog when the press of its button ends, however it ends.
 class HideAtEnd

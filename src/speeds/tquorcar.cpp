@@ -5,6 +5,7 @@
 #include "data/textforms.h"
 #include "editor/editmask.h"
 #include "platform/guard.h"
+#include "platform/look.h"
 #include "platform/platform.h"
 
 #include <QApplication>
@@ -14,11 +15,10 @@
 #include <QPushButton>
 #include <QScreen>
 
+using namespace Look;
+
 namespace {
 
-const QColor kNavy(0, 0, 128);
-const QColor kWhite(255, 255, 255);
-const QColor kRed(255, 0, 0);
 constexpr QSize kClientSize(413, 269);
 constexpr int kUnitLineCentre = 76 + 248 / 2;
 constexpr int kUnitLineWidth = 400;
@@ -36,14 +36,6 @@ constexpr Group kGroups[5] = {
     {u"Caractéristiques des temps de Marche", u"Dénivelées en m/h"},
     {u"Personnalisation des temps de Poses", u"Temps en minutes"},
 };
-
-QFont arial(int pixels, bool bold = false)
-{
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
 
 QLabel *entryLabel(QWidget *parent, const QString &name, int y)
 {
