@@ -261,10 +261,17 @@ void TQuor::FormCreate(const QString &programDirectory)
         m_state.projectName.clear();
     updateCaption();
 
-    if (!m_state.projectName.isEmpty())
-        guarded(m_platform, this, [&] { load_catalogue(m_state, m_catalogue); });
-    else
+    if (m_state.projectName.isEmpty()) {
         applyNoProject();
+        return;
+    }
+    // A catalogue that cannot be read leaves no project open: its grid would
+    // stay empty, and a save would write 50 empty rows over the file.
+    if (!guarded(m_platform, this, [&] { load_catalogue(m_state, m_catalogue); })) {
+        m_state.projectName.clear();
+        updateCaption();
+        applyNoProject();
+    }
 }
 
 void TQuor::updateCaption()

@@ -3,6 +3,7 @@
 #include <QFontMetrics>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -16,7 +17,10 @@ QString labelText(qint64 metres)
 
 qint64 truncated(long double value)
 {
-    return static_cast<qint64>(std::trunc(value));
+    // A damaged calibration can put the kilometres beyond the 64-bit range;
+    // they are held at its edge rather than converted out of range.
+    constexpr long double kLimit = 9.2e18L;
+    return static_cast<qint64>(std::trunc(std::clamp(value, -kLimit, kLimit)));
 }
 
 } // namespace

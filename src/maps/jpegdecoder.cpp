@@ -1,7 +1,7 @@
 #include "jpegdecoder.h"
 
-#include "data/quorerror.h"
 #include "data/mapfile.h"
+#include "data/quorerror.h"
 
 #include <QFile>
 
@@ -50,7 +50,8 @@ struct ErrorManager
 void emitMessage(j_common_ptr cinfo, int level)
 {
     constexpr int kWarningLevel = -1;
-    if (level == kWarningLevel && cinfo->err->msg_code == JWRN_JPEG_EOF)
+    if (level == kWarningLevel &&
+        (cinfo->err->msg_code == JWRN_JPEG_EOF || cinfo->err->msg_code == JWRN_HIT_MARKER))
         errorExit(cinfo);
     if (level == kWarningLevel)
         ++cinfo->err->num_warnings;
