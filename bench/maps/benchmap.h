@@ -14,7 +14,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include <jpeglib.h>
+#include "maps/jpegencoder.h"
 
 namespace BenchMap {
 
@@ -32,7 +32,7 @@ constexpr double kNorthingPerPixel = 19050.0 / kHeight;
 
 // A topographic-looking scan: paper white, contour lines, a kilometre grid,
 // roads and some texture, so that it compresses like a real map.
-inline void mapRow(int y, std::vector<JSAMPLE> &row)
+inline void mapRow(int y, unsigned char *row)
 {
     for (int x = 0; x < kWidth; ++x) {
         const double h = 400 * std::sin(x * 0.0011) * std::cos(y * 0.0013) +
@@ -48,41 +48,22 @@ inline void mapRow(int y, std::vector<JSAMPLE> &row)
             r = 220, g = 30, b = 30; // road
         }
         const unsigned noise = ((unsigned(x) * 1103515245u + unsigned(y) * 12345u) >> 16) & 7u;
-        row[3 * x] = JSAMPLE(qMax(0, r - int(noise)));
-        row[3 * x + 1] = JSAMPLE(qMax(0, g - int(noise)));
-        row[3 * x + 2] = JSAMPLE(qMax(0, b - int(noise)));
+        row[3 * x] = static_cast<unsigned char>(qMax(0, r - int(noise)));
+        row[3 * x + 1] = static_cast<unsigned char>(qMax(0, g - int(noise)));
+        row[3 * x + 2] = static_cast<unsigned char>(qMax(0, b - int(noise)));
     }
 }
 
 inline void writeMap(const QString &path)
 {
-    FILE *out = std::fopen(QFile::encodeName(path).constData(), "wb");
-    if (!out)
+    JpegEncoding encoding;
+    encoding.width = kWidth;
+    encoding.height = kHeight;
+    encoding.xdens = kDotsPerInch;
+    encoding.ydens = kDotsPerInch;
+    encoding.quality = kQuality;
+    if (!encodeJpegFile(path, encoding, mapRow))
         qFatal("cannot write %s", qPrintable(path));
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr jerr;
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_compress(&cinfo);
-    jpeg_stdio_dest(&cinfo, out);
-    cinfo.image_width = kWidth;
-    cinfo.image_height = kHeight;
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, kQuality, TRUE);
-    cinfo.density_unit = 1;
-    cinfo.X_density = kDotsPerInch;
-    cinfo.Y_density = kDotsPerInch;
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<JSAMPLE> row(size_t(kWidth) * 3);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        mapRow(int(cinfo.next_scanline), row);
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&cinfo, rows, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    std::fclose(out);
 }
 
 // The map is written by a child process, so that its buffers do not count

@@ -6,12 +6,14 @@
 #include "data/itinerary.h"
 #include "data/linelist.h"
 #include "data/quorerror.h"
+#include "data/routefiles.h"
 #include "data/settings.h"
 #include "data/speedtable.h"
 #include "data/stringgrid.h"
 #include "data/textforms.h"
 #include "editor/stagetimes.h"
 #include "gps/routegeometry.h"
+#include "maps/jpegencoder.h"
 
 #include <QDate>
 #include <QFont>
@@ -21,11 +23,7 @@
 #include <QVector>
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <vector>
-
-#include <jpeglib.h>
 
 namespace ExampleProject {
 
@@ -627,38 +625,6 @@ QImage drawMap()
     return img;
 }
 
-QByteArray encodeJpeg(const QImage &image, quint16 dotsPerInch, int quality)
-{
-    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr jerr;
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_compress(&cinfo);
-    unsigned char *buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buffer, &size);
-    cinfo.image_width = JDIMENSION(rgb.width());
-    cinfo.image_height = JDIMENSION(rgb.height());
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, quality, TRUE);
-    cinfo.write_JFIF_header = TRUE;
-    cinfo.density_unit = 1; // dots per inch
-    cinfo.X_density = dotsPerInch;
-    cinfo.Y_density = dotsPerInch;
-    jpeg_start_compress(&cinfo, TRUE);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        // libjpeg only reads the row, whatever its signature says.
-        JSAMPROW row = const_cast<JSAMPROW>(rgb.constScanLine(int(cinfo.next_scanline)));
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    QByteArray bytes(reinterpret_cast<const char *>(buffer), qsizetype(size));
-    jpeg_destroy_compress(&cinfo);
-    std::free(buffer);
-    return bytes;
-}
 
 void write(const QString &programDirectory)
 {
@@ -687,7 +653,7 @@ void write(const QString &programDirectory)
     // The map and its calibration: three reference points near three corners,
     // at pixels whose UTM positions are whole metres.
     FileLayer::writeAtomic(state.project_file(kMapFileName),
-                           encodeJpeg(drawMap(), kDotsPerInch, 88));
+                           encodeJpegImage(drawMap(), kDotsPerInch, 88));
     const QPoint refs[3] = {{120, 120}, {1800, 1320}, {120, 1320}};
     QStringList cal = {QStringLiteral("31"), QStringLiteral("T"), QStringLiteral("ED50")};
     for (const QPoint &px : refs) {
@@ -698,18 +664,18 @@ void write(const QString &programDirectory)
     LineList::write(state.project_file(kCalibrationFileName), cal);
 
     // One route on the map, with its waypoints.
-    LineList::write(state.project_file(QStringLiteral("Quorr.qud")), {kRouteName, kRouteCode});
+    LineList::write(RouteFiles::routesPath(state), {kRouteName, kRouteCode});
     QStringList waypoints;
     int index = 0;
     for (const Spot *place : kRoute) {
         const UtmPoint utm = utmOfPlace(*place);
-        waypoints << kRouteCode + QStringLiteral("%1").arg(index++, 3, 10, QLatin1Char('0'))
-                  << QString::number(utm.easting) << QString::number(utm.northing)
-                  << QString::number(altitudeOfPlace(*place)) << kMapFileName
-                  << QStringLiteral("31") << QStringLiteral("T") << QStringLiteral("ED50")
-                  << QStringLiteral("0") << QStringLiteral("0");
+        RouteFiles::appendWaypoint(
+            waypoints, {kRouteCode + QStringLiteral("%1").arg(index++, 3, 10, QLatin1Char('0')),
+                        QString::number(utm.easting), QString::number(utm.northing),
+                        QString::number(altitudeOfPlace(*place)), kMapFileName,
+                        QStringLiteral("31"), QStringLiteral("T"), QStringLiteral("ED50")});
     }
-    LineList::write(state.project_file(QStringLiteral("Quorr.") + kRouteCode), waypoints);
+    LineList::write(RouteFiles::waypointPath(state, kRouteCode), waypoints);
 }
 
 void remember(const QString &programDirectory)

@@ -16,7 +16,7 @@
 #include "gps/tquorrte.h"
 #include "maps/tquorpla.h"
 #include "platform/guard.h"
-#include "platform/look.h"
+#include "widgets/look.h"
 #include "platform/platform.h"
 #include "speeds/tquorcar.h"
 #include "tquorpro.h"

@@ -1,7 +1,7 @@
 #include "tquorpro.h"
 
 #include "platform/guard.h"
-#include "platform/look.h"
+#include "widgets/look.h"
 #include "platform/platform.h"
 #include "tquor.h"
 

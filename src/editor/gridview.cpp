@@ -1,7 +1,7 @@
 #include "gridview.h"
 
 #include "data/stringgrid.h"
-#include "editmask.h"
+#include "widgets/editmask.h"
 #include "gridmodel.h"
 #include "platform/guard.h"
 

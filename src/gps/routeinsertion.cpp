@@ -3,7 +3,7 @@
 #include "data/itinerary.h"
 #include "data/stringgrid.h"
 #include "data/textforms.h"
-#include "routefiles.h"
+#include "data/routefiles.h"
 #include "routegeometry.h"
 
 #include <algorithm>

@@ -2,19 +2,19 @@
 
 #include "data/appstate.h"
 #include "data/quorerror.h"
+#include "data/routefiles.h"
 #include "data/stringgrid.h"
 #include "platform/guard.h"
-#include "platform/look.h"
 #include "platform/platform.h"
-#include "routefiles.h"
 #include "routeinsertion.h"
-#include "updown.h"
 #include "waypointplus.h"
+#include "widgets/look.h"
+#include "widgets/updown.h"
 
+#include "widgets/stringlistview.h"
 #include <QApplication>
 #include <QEvent>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
@@ -82,11 +82,12 @@ TQuorrte::TQuorrte(AppState &state, Platform &platform, QWidget *parent)
     setFixedSize(kClientSize);
     setProperty(kHelpContextProperty, HelpContext::StageGrid);
 
-    LRoutes = new QListWidget(this);
+    LRoutes = new StringListView(m_routes, this);
     LRoutes->setObjectName(QStringLiteral("LRoutes"));
     LRoutes->setGeometry(kListGeometry);
     LRoutes->setFont(arial(kListFontPixels));
-    LRoutes->setSelectionMode(QAbstractItemView::SingleSelection);
+    LRoutes->setRowHeight(kListItemHeight);
+    m_routes.setSelectHandler([this](int) { LRoutesClick(); });
 
     RInserer = new QPushButton(kInsertCaption, this);
     RInserer->setObjectName(QStringLiteral("RInserer"));
@@ -115,14 +116,8 @@ TQuorrte::TQuorrte(AppState &state, Platform &platform, QWidget *parent)
     Quitter->setFont(arial(kButtonFontPixels));
     Quitter->setAutoDefault(false);
 
-    // A keyboard move in the list picks a route as a click does. The current
-    // item alone is no pick: the list makes its first item current when it
-    // takes the focus, without selecting it.
-    connect(LRoutes, &QListWidget::itemSelectionChanged, this, [this] {
-        if (!LRoutes->selectedItems().isEmpty())
-            LRoutesClick();
-    });
-    connect(LRoutes, &QListWidget::itemClicked, this, [this] { LRoutesClick(); });
+    // A keyboard move in the list picks a route as a click does.
+    connect(LRoutes, &StringListView::picked, this, [this](int row) { m_routes.select(row); });
     connect(RInserer, &QPushButton::clicked, this, [this] { RInsererClick(); });
     connect(Quitter, &QPushButton::clicked, this, [this] { QuitterClick(); });
     connect(UpRoute, &UpDown::clicked, this, [this] { UpRouteClick(); });
@@ -202,7 +197,7 @@ void TQuorrte::FormActivate()
 {
     guarded(m_platform, this, [this] {
         m_routeLines.clear();
-        LRoutes->clear();
+        m_routes.clear();
         if (isExportMode()) {
             exportSetUp();
         } else {
@@ -215,13 +210,7 @@ void TQuorrte::FormActivate()
             hide();
             return;
         }
-        const QStringList names = RouteFiles::routeNames(m_routeLines);
-        const QSignalBlocker quiet(LRoutes);
-        for (const QString &name : names) {
-            auto *item = new QListWidgetItem(name, LRoutes);
-            item->setSizeHint(QSize(kListGeometry.width(), kListItemHeight));
-        }
-        LRoutes->setCurrentRow(-1);
+        m_routes.setItems(RouteFiles::routeNames(m_routeLines));
     });
 }
 
@@ -274,10 +263,9 @@ void TQuorrte::UpRouteClick()
 void TQuorrte::RInsererClick()
 {
     guarded(m_platform, this, [this] {
-        const QList<QListWidgetItem *> picked = LRoutes->selectedItems();
-        if (picked.isEmpty())
+        if (m_routes.current() < 0)
             return;
-        const QString name = picked.first()->text();
+        const QString name = m_routes.currentText();
         const HideAtEnd hideAtEnd(this);
 
         const std::optional<QString> code = RouteFiles::routeCode(m_routeLines, name);

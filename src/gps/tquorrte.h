@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/stringlist.h"
+
 #include <QDialog>
 #include <QStringList>
 #include <functional>
@@ -7,9 +9,9 @@
 struct AppState;
 class Platform;
 class QLineEdit;
-class QListWidget;
 class QPushButton;
 class StringGrid;
+class StringListView;
 class UpDown;
 
 // The route dialog: inserts a route of the project as stages of the open
@@ -45,7 +47,7 @@ public:
     void UpRouteClick();
 
     // Controls, named as in the window's layout.
-    QListWidget *LRoutes = nullptr;
+    StringListView *LRoutes = nullptr;
     QPushButton *RInserer = nullptr;
     QLineEdit *NumRoute = nullptr;
     UpDown *UpRoute = nullptr;
@@ -69,6 +71,8 @@ private:
     StringGrid *m_stages = nullptr;
     StringGrid *m_catalogue = nullptr;
     std::function<void(bool)> m_enableStageGrid;
-    // The routes file's lines, read at every activation.
+    // The routes file's lines, read at every activation, and their names as
+    // the list shows them.
     QStringList m_routeLines;
+    StringList m_routes;
 };

@@ -4,7 +4,7 @@
 #include "data/filelayer.h"
 #include "data/linelist.h"
 #include "data/quorerror.h"
-#include "routefiles.h"
+#include "data/routefiles.h"
 
 #include <algorithm>
 

@@ -10,9 +10,11 @@ namespace {
 // Arrow keys and the scroll bar's arrows move by this many pixels.
 constexpr int kSingleStep = 20;
 
+const QImage kNoPicture;
+
 } // namespace
 
-MapView::MapView(QWidget *parent) : QAbstractScrollArea(parent)
+MapView::MapView(QWidget *parent) : QAbstractScrollArea(parent), m_picture(&kNoPicture)
 {
     // The view paints every pixel it exposes, which also lets a scroll move
     // the pixels already shown instead of repainting them.
@@ -23,9 +25,9 @@ MapView::MapView(QWidget *parent) : QAbstractScrollArea(parent)
     verticalScrollBar()->setSingleStep(kSingleStep);
 }
 
-void MapView::setPicture(const QImage &picture)
+void MapView::setPicture(const QImage *picture)
 {
-    m_picture = picture;
+    m_picture = picture ? picture : &kNoPicture;
     updateScrollRanges();
     viewport()->update();
 }
@@ -59,9 +61,9 @@ void MapView::updateScrollRanges()
     const QSize view = viewport()->size();
     QScrollBar *h = horizontalScrollBar();
     QScrollBar *v = verticalScrollBar();
-    h->setRange(0, qMax(0, m_picture.width() - view.width()));
+    h->setRange(0, qMax(0, m_picture->width() - view.width()));
     h->setPageStep(qMax(1, view.width()));
-    v->setRange(0, qMax(0, m_picture.height() - view.height()));
+    v->setRange(0, qMax(0, m_picture->height() - view.height()));
     v->setPageStep(qMax(1, view.height()));
 }
 
@@ -69,12 +71,12 @@ void MapView::paintEvent(QPaintEvent *event)
 {
     QPainter painter(viewport());
     const QPoint offset = pictureOffset();
-    const QRect pictureArea = m_picture.rect().translated(-offset);
+    const QRect pictureArea = m_picture->rect().translated(-offset);
     for (const QRect &exposed : event->region()) {
         m_paintedArea += qint64(exposed.width()) * exposed.height();
         const QRect shown = exposed.intersected(pictureArea);
         if (!shown.isEmpty())
-            painter.drawImage(shown.topLeft(), m_picture, shown.translated(offset));
+            painter.drawImage(shown.topLeft(), *m_picture, shown.translated(offset));
         const QRegion beside = QRegion(exposed).subtracted(QRegion(shown));
         for (const QRect &rest : beside)
             painter.fillRect(rest, palette().window());
@@ -95,7 +97,7 @@ void MapView::scrollContentsBy(int dx, int dy)
 bool MapView::pixelAt(const QPointF &viewportPos, QPoint &pixel) const
 {
     pixel = viewportPos.toPoint() + pictureOffset();
-    return m_picture.rect().contains(pixel);
+    return m_picture->rect().contains(pixel);
 }
 
 void MapView::mouseMoveEvent(QMouseEvent *event)

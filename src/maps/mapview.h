@@ -14,11 +14,10 @@ class MapView : public QAbstractScrollArea
 public:
     explicit MapView(QWidget *parent = nullptr);
 
-    // The displayed picture. Draw on it through picture() and call
-    // pictureChanged() afterwards.
-    void setPicture(const QImage &picture);
-    QImage &picture() { return m_picture; }
-    const QImage &picture() const { return m_picture; }
+    // The displayed picture, owned by the map session: the view reads it
+    // when it paints. Call pictureChanged() after drawing on it.
+    void setPicture(const QImage *picture);
+    const QImage &picture() const { return *m_picture; }
     void pictureChanged();
     // Only the given pixels of the picture changed: the view repaints the
     // part of them it shows.
@@ -54,7 +53,7 @@ private:
     // beside the picture.
     bool pixelAt(const QPointF &viewportPos, QPoint &pixel) const;
 
-    QImage m_picture;
+    const QImage *m_picture;
     bool m_pressedOnPicture = false;
     qint64 m_paintedArea = 0;
 };

@@ -1,7 +1,7 @@
 #include "routedrawing.h"
 
 #include "data/textforms.h"
-#include "gps/routefiles.h"
+#include "data/routefiles.h"
 #include "gridlabels.h"
 
 #include <QFontMetrics>

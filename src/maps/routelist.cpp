@@ -1,7 +1,7 @@
 #include "routelist.h"
 
 #include "data/quorerror.h"
-#include "gps/routefiles.h"
+#include "data/routefiles.h"
 #include "linelookup.h"
 
 namespace RouteList {

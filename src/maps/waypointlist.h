@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gps/routefiles.h"
+#include "data/routefiles.h"
 
 #include <QString>
 #include <QStringList>

@@ -3,9 +3,9 @@
 #include "data/appstate.h"
 #include "data/speedtable.h"
 #include "data/textforms.h"
-#include "editor/editmask.h"
+#include "widgets/editmask.h"
 #include "platform/guard.h"
-#include "platform/look.h"
+#include "widgets/look.h"
 #include "platform/platform.h"
 
 #include <QApplication>

@@ -1,4 +1,6 @@
 #include "app/exampleproject.h"
+#include "maps/calibrationpanel.h"
+#include "maps/verificationpanel.h"
 #include "app/quorapp.h"
 #include "app/tquor.h"
 #include "common/testmain.h"
@@ -21,7 +23,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QLabel>
-#include <QListWidget>
+#include "widgets/stringlistview.h"
 #include <QPrinter>
 #include <QPushButton>
 #include <QSet>
@@ -236,9 +238,9 @@ private slots:
         QApplication::setActiveWindow(&map);
         QVERIFY(!map.VerifCalibra->isHidden());
         QVERIFY(map.Calibra->isHidden());
-        QCOMPARE(map.LZone->text(), QStringLiteral("31"));
-        QCOMPARE(map.LLettre->text(), QStringLiteral("T"));
-        QCOMPARE(map.LEchelle->text(), QStringLiteral("25000"));
+        QCOMPARE(map.VerifCalibra->LZone->text(), QStringLiteral("31"));
+        QCOMPARE(map.VerifCalibra->LLettre->text(), QStringLiteral("T"));
+        QCOMPARE(map.VerifCalibra->LEchelle->text(), QStringLiteral("25000"));
         map.close();
 
         // The empty itinerary of the third row receives the route.
@@ -250,9 +252,8 @@ private slots:
         w.Routes1->trigger();
         QEvent activate(QEvent::WindowActivate);
         QCoreApplication::sendEvent(&rte, &activate);
-        QCOMPARE(rte.LRoutes->count(), 1);
-        QCOMPARE(rte.LRoutes->item(0)->text(), ExampleProject::kRouteName);
-        rte.LRoutes->setCurrentRow(0);
+        QCOMPARE(rte.LRoutes->list().items(), QStringList{ExampleProject::kRouteName});
+        rte.LRoutes->list().select(0);
         QVERIFY(rte.RInserer->isEnabled());
         rte.RInsererClick();
 

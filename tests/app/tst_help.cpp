@@ -1,4 +1,6 @@
 #include "app/contexthelp.h"
+#include "maps/calibrationpanel.h"
+#include "widgets/stringlistview.h"
 #include "app/helpviewer.h"
 #include "app/quorapp.h"
 #include "app/tquor.h"
@@ -19,7 +21,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -240,7 +241,7 @@ private slots:
         App a;
         TQuorpla &map = *a.app->pla;
         QTest::keyClick(map.ScrollBox1, Qt::Key_F1);
-        QTest::keyClick(map.ValiCalibr, Qt::Key_F1);
+        QTest::keyClick(map.Calibra->ValiCalibr, Qt::Key_F1);
         QCOMPARE(a.platform.helpContexts, (QList<int>{HelpContext::Map, HelpContext::Map}));
     }
 
@@ -256,7 +257,7 @@ private slots:
         w.Gps1->trigger();
         QEvent activate(QEvent::WindowActivate);
         QCoreApplication::sendEvent(&rte, &activate);
-        QTest::keyClick(rte.LRoutes, Qt::Key_F1);
+        QTest::keyClick(static_cast<QWidget *>(rte.LRoutes), Qt::Key_F1);
         QCOMPARE(a.platform.helpContexts,
                  (QList<int>{HelpContext::StageGrid, HelpContext::GpsExport}));
     }

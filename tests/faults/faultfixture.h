@@ -17,7 +17,10 @@
 #include "gps/tquorrte.h"
 #include "maps/calibration.h"
 #include "maps/mapfixtures.h"
+#include "maps/calibrationpanel.h"
+#include "maps/mapsession.h"
 #include "maps/tquorpla.h"
+#include "widgets/stringlistview.h"
 #include "platform/fakeplatform.h"
 #include "speeds/tquorcar.h"
 
@@ -158,9 +161,9 @@ inline QStringList waypointLines()
     return lines;
 }
 
-inline MapFixtures::JpegSpec mapSpec()
+inline MapFixtures::JpegParams mapSpec()
 {
-    MapFixtures::JpegSpec spec;
+    MapFixtures::JpegParams spec;
     spec.width = 400;
     spec.height = 300;
     spec.quality = 90;
@@ -283,7 +286,7 @@ struct Program
         QCoreApplication::processEvents();
         QEvent activate(QEvent::WindowActivate);
         QCoreApplication::sendEvent(&rte, &activate);
-        rte.LRoutes->setCurrentRow(0);
+        rte.LRoutes->list().select(0);
         rte.RInsererClick();
     }
 
@@ -298,16 +301,17 @@ struct Program
     void fillCalibration()
     {
         TQuorpla &pla = *app->pla;
+        MapSession &session = pla.session();
         const QStringList lines = calibrationLines();
-        QLabel *const pixelX[3] = {pla.X1_i, pla.X2_i, pla.X3_i};
-        QLineEdit *const eastings[3] = {pla.X1_c, pla.X2_c, pla.X3_c};
-        QLabel *const pixelY[3] = {pla.Y1_i, pla.Y2_i, pla.Y3_i};
-        QLineEdit *const northings[3] = {pla.Y1_c, pla.Y2_c, pla.Y3_c};
+        QLineEdit *const eastings[3] = {pla.Calibra->X1_c, pla.Calibra->X2_c, pla.Calibra->X3_c};
+        QLineEdit *const northings[3] = {pla.Calibra->Y1_c, pla.Calibra->Y2_c, pla.Calibra->Y3_c};
         for (int k = 0; k < 3; ++k) {
             using namespace CalibrationLine;
-            pixelX[k]->setText(lines.at(of(k, PixelX)));
+            // The point captured where the pointer stood, as a click leaves it.
+            session.setPointChecked(k, true);
+            session.pointerMoved(lines.at(of(k, PixelX)).toInt(), lines.at(of(k, PixelY)).toInt());
+            session.setPointChecked(k, false);
             eastings[k]->setText(lines.at(of(k, Easting)));
-            pixelY[k]->setText(lines.at(of(k, PixelY)));
             northings[k]->setText(lines.at(of(k, Northing)));
         }
     }

@@ -82,7 +82,7 @@ private slots:
         QVERIFY(p.platform.errors.isEmpty());
         QVERIFY(p.app->pla->Calibra->isVisibleTo(p.app->pla.get()));
         p.fillCalibration();
-        p.app->pla->ValiCalibrClick();
+        p.app->pla->Calibra->ValiCalibrClick();
         p.exportRoute(target);
         QCOMPARE(p.platform.errors, QStringList({p.cannotCreate(cal), p.cannotCreate(target)}));
         QCOMPARE(differences(before, p.files()), QString());

@@ -3,6 +3,7 @@
 #include "faultfixture.h"
 #include "maps/jfifdensity.h"
 #include "maps/jpegdecoder.h"
+#include "maps/verificationpanel.h"
 
 #include <QTest>
 
@@ -60,7 +61,7 @@ private slots:
         p.platform.errors.clear();
         p.showMap(cut);
         QVERIFY(p.platform.errors.isEmpty());
-        QCOMPARE(p.app->pla->cleanImage().size(), QSize(mapSpec().width, mapSpec().height));
+        QCOMPARE(p.app->pla->session().cleanImage().size(), QSize(mapSpec().width, mapSpec().height));
         QVERIFY(p.app->pla->VerifCalibra->isVisibleTo(p.app->pla.get()));
     }
 

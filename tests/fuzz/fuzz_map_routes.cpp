@@ -6,7 +6,7 @@
 #include "data/cp1252.h"
 #include "data/linelist.h"
 #include "fuzzcheck.h"
-#include "gps/routefiles.h"
+#include "data/routefiles.h"
 #include "maps/mapconversion.h"
 #include "maps/routedrawing.h"
 #include "maps/routelist.h"

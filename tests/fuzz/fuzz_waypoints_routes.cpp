@@ -11,7 +11,7 @@
 #include "data/stringgrid.h"
 #include "editor/stagetimes.h"
 #include "fuzzcheck.h"
-#include "gps/routefiles.h"
+#include "data/routefiles.h"
 #include "gps/routeinsertion.h"
 #include "gps/waypointplus.h"
 

@@ -1,4 +1,5 @@
 #include "common/testmain.h"
+#include "widgets/stringlistview.h"
 #include "common/testutil.h"
 #include "data/appstate.h"
 #include "data/catalogue.h"
@@ -6,7 +7,7 @@
 #include "data/itinerary.h"
 #include "data/stringgrid.h"
 #include "gps/tquorrte.h"
-#include "gps/updown.h"
+#include "widgets/updown.h"
 #include "gpstestutil.h"
 #include "platform/fakeplatform.h"
 
@@ -109,9 +110,9 @@ class TQuorrteTest : public QObject
 
     void pick(const QString &name)
     {
-        const QList<QListWidgetItem *> items = m_dialog->LRoutes->findItems(name, Qt::MatchExactly);
-        QVERIFY(!items.isEmpty());
-        m_dialog->LRoutes->setCurrentItem(items.first());
+        const int row = int(m_dialog->LRoutes->list().items().indexOf(name));
+        QVERIFY(row >= 0);
+        m_dialog->LRoutes->setCurrentIndex(m_dialog->LRoutes->model()->index(row, 0));
     }
 
     void openForInsertionAt(int row)
@@ -189,11 +190,9 @@ private slots:
         QVERIFY(!d.RInserer->isEnabled());
         QVERIFY(d.NumRoute->isHidden());
         QVERIFY(d.UpRoute->isHidden());
-        QCOMPARE(d.LRoutes->count(), 2);
-        QCOMPARE(d.LRoutes->item(0)->text(), QStringLiteral("Forêt"));
-        QCOMPARE(d.LRoutes->item(1)->text(), QStringLiteral("Lac"));
-        QCOMPARE(d.LRoutes->item(0)->sizeHint().height(), 22);
-        QVERIFY(d.LRoutes->selectedItems().isEmpty());
+        QCOMPARE(d.LRoutes->list().items(), QStringList({"Forêt", "Lac"}));
+        QCOMPARE(d.LRoutes->rowRect(0).height(), 22);
+        QVERIFY(d.LRoutes->selectionModel()->selectedRows().isEmpty());
     }
 
     void pickingARouteEnablesTheButton()
@@ -207,7 +206,8 @@ private slots:
     void currentItemWithoutSelectionPicksNothing()
     {
         openForInsertionAt(7);
-        m_dialog->LRoutes->setCurrentRow(1, QItemSelectionModel::NoUpdate);
+        m_dialog->LRoutes->selectionModel()->setCurrentIndex(
+            m_dialog->LRoutes->model()->index(1, 0), QItemSelectionModel::NoUpdate);
         QVERIFY(!m_dialog->RInserer->isEnabled());
         m_dialog->RInsererClick();
         QVERIFY(m_dialog->isVisible());
@@ -220,8 +220,9 @@ private slots:
         writeRoutes({"Forêt", "AA", "Lac", "AB", "Mer", "AC"});
         pick(QStringLiteral("Lac"));
         activate();
-        QCOMPARE(m_dialog->LRoutes->count(), 3);
-        QVERIFY(m_dialog->LRoutes->selectedItems().isEmpty());
+        QCOMPARE(m_dialog->LRoutes->list().count(), 3);
+        QVERIFY(m_dialog->LRoutes->selectionModel()->selectedRows().isEmpty());
+        QCOMPARE(m_dialog->LRoutes->list().current(), -1);
     }
 
     void showingAgainDisablesTheButton()
@@ -303,7 +304,7 @@ private slots:
         QFile::remove(projectFile(QStringLiteral("Quorr.qud")));
         openForInsertionAt(5);
         QVERIFY(!m_dialog->isVisible());
-        QCOMPARE(m_dialog->LRoutes->count(), 0);
+        QCOMPARE(m_dialog->LRoutes->list().count(), 0);
         QVERIFY(m_platform.errors.isEmpty());
     }
 
@@ -355,7 +356,7 @@ private slots:
         writeRoutes({"FORÊT", "AB", "Forêt", "AA"});
         writeWaypoints(QStringLiteral("AB"), manyPoints(1));
         openForInsertionAt(5);
-        m_dialog->LRoutes->setCurrentRow(1);
+        m_dialog->LRoutes->list().select(1);
         m_dialog->RInsererClick();
         QCOMPARE(m_stages.cell(Column::Place, 5), QStringLiteral("AB000"));
     }
@@ -392,7 +393,7 @@ private slots:
         QCOMPARE(d.RInserer->text(), QStringLiteral("&Exporter"));
         QVERIFY(!d.NumRoute->isHidden());
         QVERIFY(!d.UpRoute->isHidden());
-        QCOMPARE(d.LRoutes->count(), 2);
+        QCOMPARE(d.LRoutes->list().count(), 2);
         for (QObject *o : {static_cast<QObject *>(&d), static_cast<QObject *>(d.LRoutes),
                            static_cast<QObject *>(d.NumRoute), static_cast<QObject *>(d.Quitter),
                            static_cast<QObject *>(d.RInserer), static_cast<QObject *>(d.UpRoute)})
@@ -501,7 +502,7 @@ private slots:
         dialog.openForExport();
         QEvent event(QEvent::WindowActivate);
         QCoreApplication::sendEvent(&dialog, &event);
-        dialog.LRoutes->setCurrentRow(0);
+        dialog.LRoutes->list().select(0);
         dialog.RInsererClick();
         QVERIFY(platform.errors.isEmpty());
         QVERIFY(readBytes(target).contains("RouteName, 7,FOR\xCAT\r\n"));

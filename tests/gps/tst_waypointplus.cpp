@@ -3,7 +3,7 @@
 #include "data/appstate.h"
 #include "data/filelayer.h"
 #include "data/quorerror.h"
-#include "gps/routefiles.h"
+#include "data/routefiles.h"
 #include "gps/waypointplus.h"
 #include "gpstestutil.h"
 

@@ -1,22 +1,20 @@
 #pragma once
 
-// JPEG maps made for the tests with libjpeg itself, so that the JFIF header
-// (present or not, its units and densities) is exactly what a test needs.
+// JPEG maps made for the tests with the program's own encoder, so that the
+// JFIF header (present or not, its units and densities) is exactly what a
+// test needs.
 
 #include <QByteArray>
 #include <QColor>
 #include <QImage>
 
-#include <cstdio>
-#include <cstdlib>
-#include <functional>
-#include <vector>
+#include "maps/jpegencoder.h"
 
-#include <jpeglib.h>
+#include <functional>
 
 namespace MapFixtures {
 
-struct JpegSpec
+struct JpegParams
 {
     int width = 64;
     int height = 48;
@@ -44,47 +42,29 @@ inline QColor quadrants(int x, int y, int width, int height)
     return QColor(255, 255, 255);
 }
 
-inline QByteArray makeJpeg(const JpegSpec &spec, Painter paint = {})
+inline QByteArray makeJpeg(const JpegParams &params, Painter paint = {})
 {
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr jerr;
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_compress(&cinfo);
-    unsigned char *buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buffer, &size);
-    cinfo.image_width = spec.width;
-    cinfo.image_height = spec.height;
-    cinfo.input_components = spec.grey ? 1 : 3;
-    cinfo.in_color_space = spec.grey ? JCS_GRAYSCALE : JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, spec.quality, TRUE);
-    cinfo.write_JFIF_header = spec.jfif ? TRUE : FALSE;
-    cinfo.density_unit = spec.units;
-    cinfo.X_density = spec.xdens;
-    cinfo.Y_density = spec.ydens;
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<JSAMPLE> row(size_t(spec.width) * cinfo.input_components);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        const int y = int(cinfo.next_scanline);
-        for (int x = 0; x < spec.width; ++x) {
-            const QColor c = paint ? paint(x, y) : quadrants(x, y, spec.width, spec.height);
-            if (spec.grey) {
-                row[x] = JSAMPLE(qGray(c.rgb()));
+    JpegEncoding encoding;
+    encoding.width = params.width;
+    encoding.height = params.height;
+    encoding.components = params.grey ? 1 : 3;
+    encoding.jfif = params.jfif;
+    encoding.units = params.units;
+    encoding.xdens = params.xdens;
+    encoding.ydens = params.ydens;
+    encoding.quality = params.quality;
+    return encodeJpeg(encoding, [&](int y, unsigned char *row) {
+        for (int x = 0; x < params.width; ++x) {
+            const QColor c = paint ? paint(x, y) : quadrants(x, y, params.width, params.height);
+            if (params.grey) {
+                row[x] = static_cast<unsigned char>(qGray(c.rgb()));
             } else {
-                row[3 * x] = JSAMPLE(c.red());
-                row[3 * x + 1] = JSAMPLE(c.green());
-                row[3 * x + 2] = JSAMPLE(c.blue());
+                row[3 * x] = static_cast<unsigned char>(c.red());
+                row[3 * x + 1] = static_cast<unsigned char>(c.green());
+                row[3 * x + 2] = static_cast<unsigned char>(c.blue());
             }
         }
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&cinfo, rows, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    QByteArray bytes(reinterpret_cast<const char *>(buffer), qsizetype(size));
-    jpeg_destroy_compress(&cinfo);
-    std::free(buffer);
-    return bytes;
+    });
 }
 
 // Whether two colours differ by at most `tolerance` in every channel.

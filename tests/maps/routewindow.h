@@ -9,8 +9,14 @@
 #include "data/linelist.h"
 #include "mapfixtures.h"
 #include "maps/calibration.h"
+#include "maps/calibrationpanel.h"
+#include "maps/mapsession.h"
 #include "maps/mapview.h"
+#include "maps/routespanel.h"
 #include "maps/tquorpla.h"
+#include "maps/verificationpanel.h"
+#include "maps/waypointspanel.h"
+#include "widgets/stringlistview.h"
 #include "platform/fakeplatform.h"
 
 #include <QApplication>
@@ -18,7 +24,6 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -128,15 +133,15 @@ public:
         QApplication::setActiveWindow(nullptr);
     }
 
-    static MapFixtures::JpegSpec paperSpec()
+    static MapFixtures::JpegParams paperSpec()
     {
-        MapFixtures::JpegSpec spec;
+        MapFixtures::JpegParams spec;
         spec.width = kMapWidth;
         spec.height = kMapHeight;
         return spec;
     }
 
-    QString writeMap(const QString &name, const MapFixtures::JpegSpec &spec)
+    QString writeMap(const QString &name, const MapFixtures::JpegParams &spec)
     {
         const QString path = dir->filePath(name);
         TestUtil::writeBytes(path, MapFixtures::makeJpeg(spec, [](int, int) { return kPaper; }));
@@ -168,46 +173,42 @@ public:
         w->setCatalogueTitleSource([this] { return catalogueTitle; });
         w->showMap(map);
         QApplication::setActiveWindow(w.get());
-        w->C_Bonne->click();
+        w->VerifCalibra->C_Bonne->click();
         settle();
     }
 
     void settle() { QApplication::processEvents(); }
 
-    void clickItem(QListWidget *list, int row)
+    // A click of the user on a row of a list box.
+    void clickItem(StringListView *list, int row)
     {
         settle();
-        QListWidgetItem *item = list->item(row);
-        QVERIFY(item);
-        list->scrollToItem(item);
+        QVERIFY(row >= 0 && row < list->list().count());
+        list->scrollTo(list->model()->index(row, 0));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
-                          list->visualItemRect(item).center());
+                          list->rowRect(row).center());
     }
 
-    int rowOf(QListWidget *list, const QString &text)
+    int rowOf(StringListView *list, const QString &text)
     {
-        for (int i = 0; i < list->count(); ++i) {
-            if (list->item(i)->text() == text)
-                return i;
-        }
-        return -1;
+        return int(list->list().items().indexOf(text));
     }
 
     // Picks a route in the routes panel and opens its waypoints.
     void openRoute(const QString &name)
     {
-        const int row = rowOf(w->ChRoutes, name);
+        const int row = rowOf(w->Routes->ChRoutes, name);
         QVERIFY2(row >= 0, qPrintable(name));
-        clickItem(w->ChRoutes, row);
-        w->RWaypoints->click();
+        clickItem(w->Routes->ChRoutes, row);
+        w->Routes->RWaypoints->click();
         settle();
     }
 
     void clickWaypoint(const QString &label)
     {
-        const int row = rowOf(w->WPoints, label);
+        const int row = rowOf(w->Waypoints->WPoints, label);
         QVERIFY2(row >= 0, qPrintable(label));
-        clickItem(w->WPoints, row);
+        clickItem(w->Waypoints->WPoints, row);
     }
 
     QPoint viewportPos(int x, int y) const { return QPoint(x, y) - w->ScrollBox1->pictureOffset(); }
@@ -226,31 +227,23 @@ public:
         sendMouse(vp, QEvent::MouseButtonRelease, pos, Qt::LeftButton);
     }
 
-    QStringList items(QListWidget *list) const
-    {
-        QStringList texts;
-        for (int i = 0; i < list->count(); ++i)
-            texts << list->item(i)->text();
-        return texts;
-    }
+    QStringList items(StringListView *list) const { return list->list().items(); }
 
-    QString selected(QListWidget *list) const
-    {
-        const QList<QListWidgetItem *> picked = list->selectedItems();
-        return picked.isEmpty() ? QString() : picked.first()->text();
-    }
+    QString selected(StringListView *list) const { return list->list().currentText(); }
 
     QString shownPanel() const
     {
         QStringList shown;
-        for (QFrame *panel : {w->Calibra, w->VerifCalibra, w->Routes, w->Waypoints}) {
+        for (QFrame *panel : std::initializer_list<QFrame *>{w->Calibra, w->VerifCalibra,
+                                                             w->Routes, w->Waypoints}) {
             if (panel->isVisibleTo(w.get()))
                 shown << panel->objectName();
         }
         return shown.join(QLatin1Char(','));
     }
 
-    QColor pixel(int x, int y) const { return w->displayedPicture().pixelColor(x, y); }
+    MapSession &session() const { return w->session(); }
+    QColor pixel(int x, int y) const { return session().picture().pixelColor(x, y); }
 };
 
 } // namespace RouteWindow

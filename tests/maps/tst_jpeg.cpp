@@ -36,7 +36,7 @@ private slots:
 
     void decodesAtItsOwnSize()
     {
-        MapFixtures::JpegSpec spec;
+        MapFixtures::JpegParams spec;
         spec.width = 120;
         spec.height = 90;
         const QImage image = decodeJpegData(MapFixtures::makeJpeg(spec));
@@ -52,7 +52,7 @@ private slots:
     {
         // A picture with detail everywhere, decoded by the toolkit's reader
         // as a cross-check of the rows and channel order.
-        MapFixtures::JpegSpec spec;
+        MapFixtures::JpegParams spec;
         spec.width = 97; // not a multiple of the block size
         spec.height = 61;
         const QByteArray bytes = MapFixtures::makeJpeg(spec, [](int x, int y) {
@@ -77,7 +77,7 @@ private slots:
 
     void greyMapComesOutInColour()
     {
-        MapFixtures::JpegSpec spec;
+        MapFixtures::JpegParams spec;
         spec.grey = true;
         const QImage image = decodeJpegData(MapFixtures::makeJpeg(spec));
         QCOMPARE(image.format(), QImage::Format_RGB888);
@@ -91,35 +91,21 @@ private slots:
     {
         // Written by libjpeg with the Adobe marker, whose convention stores
         // the inks inverted: full "cyan" byte and full "black" byte is red.
-        jpeg_compress_struct cinfo;
-        jpeg_error_mgr jerr;
-        cinfo.err = jpeg_std_error(&jerr);
-        jpeg_create_compress(&cinfo);
-        unsigned char *buffer = nullptr;
-        unsigned long size = 0;
-        jpeg_mem_dest(&cinfo, &buffer, &size);
-        cinfo.image_width = 16;
-        cinfo.image_height = 8;
-        cinfo.input_components = 4;
-        cinfo.in_color_space = JCS_CMYK;
-        jpeg_set_defaults(&cinfo);
-        jpeg_set_quality(&cinfo, 100, TRUE);
-        jpeg_start_compress(&cinfo, TRUE);
-        std::vector<JSAMPLE> row(16 * 4);
-        for (int x = 0; x < 16; ++x) {
-            row[4 * x] = 255;
-            row[4 * x + 1] = 0;
-            row[4 * x + 2] = 0;
-            row[4 * x + 3] = 255;
-        }
-        while (cinfo.next_scanline < cinfo.image_height) {
-            JSAMPROW rows[1] = {row.data()};
-            jpeg_write_scanlines(&cinfo, rows, 1);
-        }
-        jpeg_finish_compress(&cinfo);
-        const QByteArray bytes(reinterpret_cast<const char *>(buffer), qsizetype(size));
-        jpeg_destroy_compress(&cinfo);
-        std::free(buffer);
+        JpegEncoding encoding;
+        encoding.width = 16;
+        encoding.height = 8;
+        encoding.components = 4;
+        encoding.jfif = false;
+        encoding.quality = 100;
+        const QByteArray bytes = encodeJpeg(encoding, [](int, unsigned char *row) {
+            for (int x = 0; x < 16; ++x) {
+                row[4 * x] = 255;
+                row[4 * x + 1] = 0;
+                row[4 * x + 2] = 0;
+                row[4 * x + 3] = 255;
+            }
+        });
+        QVERIFY(!bytes.isEmpty());
 
         const QImage image = decodeJpegData(bytes);
         QCOMPARE(image.size(), QSize(16, 8));
@@ -135,7 +121,7 @@ private slots:
 
     void truncatedJpeg()
     {
-        MapFixtures::JpegSpec spec;
+        MapFixtures::JpegParams spec;
         spec.width = 200;
         spec.height = 200;
         const QByteArray bytes = MapFixtures::makeJpeg(
@@ -170,7 +156,7 @@ private slots:
         QCOMPARE(errorOf([&] { decodeJpegFile(path); }), jpegError(JERR_INPUT_EMPTY));
         TestUtil::writeBytes(path, QByteArray("Ceci n'est pas une carte"));
         QCOMPARE(errorOf([&] { decodeJpegFile(path); }), jpegError(JERR_NO_SOI));
-        MapFixtures::JpegSpec spec;
+        MapFixtures::JpegParams spec;
         spec.width = 300;
         spec.height = 200;
         const QByteArray whole = MapFixtures::makeJpeg(
@@ -183,7 +169,7 @@ private slots:
     {
         // More than a megabyte of JPEG reaches the decoder in pieces; the
         // picture is the same as from the bytes in memory.
-        MapFixtures::JpegSpec spec;
+        MapFixtures::JpegParams spec;
         spec.width = 1500;
         spec.height = 1000;
         spec.quality = 100;
@@ -243,7 +229,7 @@ private slots:
         cache.load(path);
 
         // Same size, different pixels, and a different modification time.
-        MapFixtures::JpegSpec spec;
+        MapFixtures::JpegParams spec;
         const QByteArray other = MapFixtures::makeJpeg(spec, [](int, int) { return Qt::black; });
         TestUtil::writeBytes(path, other);
         QFile file(path);

@@ -134,7 +134,7 @@ class MapPrintTest : public QObject
     // A calibrated map of the given size and densities, on its waypoint panel.
     void openMap(int width, int height, quint16 xdens, quint16 ydens)
     {
-        MapFixtures::JpegSpec spec = Fixture::paperSpec();
+        MapFixtures::JpegParams spec = Fixture::paperSpec();
         spec.width = width;
         spec.height = height;
         spec.xdens = xdens;
@@ -166,7 +166,7 @@ private slots:
         openMap(3000, 2000, 300, 300);
         f.clickMap(100, 300);
         preparePdf();
-        f.w->WImprimer->click();
+        f.w->Waypoints->WImprimer->click();
         QVERIFY(f.platform->errors.isEmpty());
         QCOMPARE(f.platform->printDialogs, 1);
         QCOMPARE(m_orientationsInDialog, QList<QPageLayout::Orientation>{QPageLayout::Landscape});
@@ -186,7 +186,7 @@ private slots:
     {
         openMap(1000, 1000, 300, 300);
         preparePdf();
-        f.w->WImprimer->click();
+        f.w->Waypoints->WImprimer->click();
         QCOMPARE(m_orientationsInDialog, QList<QPageLayout::Orientation>{QPageLayout::Landscape});
         const PrintedPage page = readPage(m_pdf);
         QVERIFY(page.ok);
@@ -198,7 +198,7 @@ private slots:
     {
         openMap(600, 900, 300, 150);
         preparePdf();
-        f.w->WImprimer->click();
+        f.w->Waypoints->WImprimer->click();
         QVERIFY(f.platform->errors.isEmpty());
         QCOMPARE(m_orientationsInDialog, QList<QPageLayout::Orientation>{QPageLayout::Portrait});
         const PrintedPage page = readPage(m_pdf);
@@ -211,7 +211,7 @@ private slots:
     {
         openMap(3000, 2000, 100, 100);
         preparePdf();
-        f.w->WImprimer->click();
+        f.w->Waypoints->WImprimer->click();
         const PrintedPage page = readPage(m_pdf);
         QVERIFY(page.ok);
         compareRect(page.imageDots, QRect(0, 0, 18000, 12000));
@@ -222,7 +222,7 @@ private slots:
         openMap(1000, 600, 300, 300);
         m_pdf = f.dir->filePath(QStringLiteral("carte.pdf"));
         f.platform->printAnswers.append(false);
-        f.w->WImprimer->click();
+        f.w->Waypoints->WImprimer->click();
         QCOMPARE(f.platform->printDialogs, 1);
         QVERIFY(!QFile::exists(m_pdf));
         QVERIFY(f.platform->errors.isEmpty());

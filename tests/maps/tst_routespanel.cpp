@@ -19,47 +19,47 @@ private slots:
     {
         f.openMap();
         QCOMPARE(f.shownPanel(), QStringLiteral("Routes"));
-        QCOMPARE(f.w->RWaypoints->text(), QStringLiteral("Listes des WayPoints"));
-        QCOMPARE(f.w->RNouvelle->text(), QStringLiteral("Nouvelle"));
-        QCOMPARE(f.w->RSupprimer->text(), QStringLiteral("Supprimer"));
-        QCOMPARE(f.w->Button2->text(), QStringLiteral("Quiter"));
-        QVERIFY(f.w->RLWaypoints->isReadOnly());
-        QVERIFY(f.w->RLsupprimer->isReadOnly());
-        QVERIFY(!f.w->RWaypoints->isEnabled());
-        QVERIFY(!f.w->RSupprimer->isEnabled());
+        QCOMPARE(f.w->Routes->RWaypoints->text(), QStringLiteral("Listes des WayPoints"));
+        QCOMPARE(f.w->Routes->RNouvelle->text(), QStringLiteral("Nouvelle"));
+        QCOMPARE(f.w->Routes->RSupprimer->text(), QStringLiteral("Supprimer"));
+        QCOMPARE(f.w->Routes->Button2->text(), QStringLiteral("Quiter"));
+        QVERIFY(f.w->Routes->RLWaypoints->isReadOnly());
+        QVERIFY(f.w->Routes->RLsupprimer->isReadOnly());
+        QVERIFY(!f.w->Routes->RWaypoints->isEnabled());
+        QVERIFY(!f.w->Routes->RSupprimer->isEnabled());
         QCOMPARE(f.w->Routes->width(), 230);
-        QCOMPARE(f.w->ChRoutes->count(), 0);
-        QCOMPARE(f.w->RLNouvelle->text(), QStringLiteral("Forêt"));
+        QCOMPARE(f.w->Routes->ChRoutes->list().count(), 0);
+        QCOMPARE(f.w->Routes->RLNouvelle->text(), QStringLiteral("Forêt"));
     }
 
     void firstRouteOfTheProject()
     {
         f.openMap();
         QVERIFY(!QFile::exists(f.routesPath()));
-        f.w->RNouvelle->click();
+        f.w->Routes->RNouvelle->click();
         QVERIFY(f.platform->errors.isEmpty());
         QCOMPARE(TestUtil::readBytes(f.routesPath()), QByteArray("For\xeat\r\nAA\r\n"));
-        QCOMPARE(f.items(f.w->ChRoutes), QStringList{"Forêt"});
-        QCOMPARE(f.w->routeLines(), QStringList({"Forêt", "AA"}));
+        QCOMPARE(f.items(f.w->Routes->ChRoutes), QStringList{"Forêt"});
+        QCOMPARE(f.w->session().routeLines(), QStringList({"Forêt", "AA"}));
     }
 
     void pickingARoute()
     {
         f.writeRoutes({"Forêt", "AA", "Lac", "AB"});
         f.openMap();
-        QCOMPARE(f.items(f.w->ChRoutes), QStringList({"Forêt", "Lac"}));
-        QCOMPARE(f.selected(f.w->ChRoutes), QString());
-        f.clickItem(f.w->ChRoutes, 1);
-        QCOMPARE(f.w->RLWaypoints->text(), QStringLiteral("Lac"));
-        QCOMPARE(f.w->RLsupprimer->text(), QStringLiteral("Lac"));
-        QVERIFY(f.w->RWaypoints->isEnabled());
-        QVERIFY(f.w->RSupprimer->isEnabled());
+        QCOMPARE(f.items(f.w->Routes->ChRoutes), QStringList({"Forêt", "Lac"}));
+        QCOMPARE(f.selected(f.w->Routes->ChRoutes), QString());
+        f.clickItem(f.w->Routes->ChRoutes, 1);
+        QCOMPARE(f.w->Routes->RLWaypoints->text(), QStringLiteral("Lac"));
+        QCOMPARE(f.w->Routes->RLsupprimer->text(), QStringLiteral("Lac"));
+        QVERIFY(f.w->Routes->RWaypoints->isEnabled());
+        QVERIFY(f.w->Routes->RSupprimer->isEnabled());
         // A reset reads the file again and disables both buttons.
         f.writeRoutes({"Col", "AC"});
-        f.w->ResetMapWindow();
-        QCOMPARE(f.items(f.w->ChRoutes), QStringList{"Col"});
-        QVERIFY(!f.w->RWaypoints->isEnabled());
-        QVERIFY(!f.w->RSupprimer->isEnabled());
+        f.w->session().reset();
+        QCOMPARE(f.items(f.w->Routes->ChRoutes), QStringList{"Col"});
+        QVERIFY(!f.w->Routes->RWaypoints->isEnabled());
+        QVERIFY(!f.w->Routes->RSupprimer->isEnabled());
     }
 
     void freedCodeGivenAgainWithItsWaypoints()
@@ -68,21 +68,21 @@ private slots:
         f.writeWaypoints(QStringLiteral("AB"), records(QStringLiteral("AB"), 2));
         f.catalogueTitle = QStringLiteral("Pic du Midi");
         f.openMap();
-        f.clickItem(f.w->ChRoutes, 1);
-        f.w->RSupprimer->click();
-        QCOMPARE(f.items(f.w->ChRoutes), QStringList({"Forêt", "Col"}));
+        f.clickItem(f.w->Routes->ChRoutes, 1);
+        f.w->Routes->RSupprimer->click();
+        QCOMPARE(f.items(f.w->Routes->ChRoutes), QStringList({"Forêt", "Col"}));
         QCOMPARE(f.fileLines(f.routesPath()), QStringList({"Forêt", "AA", "Col", "AC"}));
         // The waypoint file stays on disk.
         QVERIFY(QFile::exists(f.waypointPath(QStringLiteral("AB"))));
         // Nothing is selected after the deletion: the new route goes on top.
-        QCOMPARE(f.selected(f.w->ChRoutes), QString());
-        f.w->RNouvelle->click();
+        QCOMPARE(f.selected(f.w->Routes->ChRoutes), QString());
+        f.w->Routes->RNouvelle->click();
         QCOMPARE(f.fileLines(f.routesPath()),
                  QStringList({"Pic du Midi", "AB", "Forêt", "AA", "Col", "AC"}));
         f.openRoute(QStringLiteral("Pic du Midi"));
         QCOMPARE(f.shownPanel(), QStringLiteral("Waypoints"));
-        QCOMPARE(f.w->Label25->text(), QStringLiteral("Pic du Midi >AB"));
-        QCOMPARE(f.items(f.w->WPoints), QStringList({"AB000", "AB001"}));
+        QCOMPARE(f.w->Waypoints->Label25->text(), QStringLiteral("Pic du Midi >AB"));
+        QCOMPARE(f.items(f.w->Waypoints->WPoints), QStringList({"AB000", "AB001"}));
         QVERIFY(f.platform->errors.isEmpty());
     }
 
@@ -91,17 +91,17 @@ private slots:
         f.writeRoutes({"Forêt", "AA", "Lac", "AB"});
         f.catalogueTitle = QStringLiteral("Col du Lautaret");
         f.openMap();
-        f.clickItem(f.w->ChRoutes, 0);
-        f.w->RNouvelle->click();
-        QCOMPARE(f.items(f.w->ChRoutes), QStringList({"Forêt", "Col du Lautaret", "Lac"}));
-        QCOMPARE(f.selected(f.w->ChRoutes), QStringLiteral("Forêt"));
+        f.clickItem(f.w->Routes->ChRoutes, 0);
+        f.w->Routes->RNouvelle->click();
+        QCOMPARE(f.items(f.w->Routes->ChRoutes), QStringList({"Forêt", "Col du Lautaret", "Lac"}));
+        QCOMPARE(f.selected(f.w->Routes->ChRoutes), QStringLiteral("Forêt"));
         QCOMPARE(f.fileLines(f.routesPath()),
                  QStringList({"Forêt", "AA", "Col du Lautaret", "AC", "Lac", "AB"}));
         // After the last one.
-        f.clickItem(f.w->ChRoutes, 2);
-        f.w->RLNouvelle->setText(QStringLiteral("Aiguille"));
-        f.w->RNouvelle->click();
-        QCOMPARE(f.items(f.w->ChRoutes).last(), QStringLiteral("Aiguille"));
+        f.clickItem(f.w->Routes->ChRoutes, 2);
+        f.w->Routes->RLNouvelle->setText(QStringLiteral("Aiguille"));
+        f.w->Routes->RNouvelle->click();
+        QCOMPARE(f.items(f.w->Routes->ChRoutes).last(), QStringLiteral("Aiguille"));
         QCOMPARE(f.fileLines(f.routesPath()).mid(6), QStringList({"Aiguille", "AD"}));
     }
 
@@ -112,16 +112,16 @@ private slots:
         const QByteArray before = TestUtil::readBytes(f.routesPath());
         for (const QString &name :
              {QStringLiteral("FORÊT"), QStringLiteral("forêt"), QStringLiteral("Ab"), QString()}) {
-            f.w->RLNouvelle->setText(name);
-            f.w->RNouvelle->click();
+            f.w->Routes->RLNouvelle->setText(name);
+            f.w->Routes->RNouvelle->click();
         }
-        QCOMPARE(f.items(f.w->ChRoutes), QStringList{"Forêt"});
+        QCOMPARE(f.items(f.w->Routes->ChRoutes), QStringList{"Forêt"});
         QCOMPARE(TestUtil::readBytes(f.routesPath()), before);
         QVERIFY(f.platform->errors.isEmpty());
         // Three characters are enough, blanks included, as typed.
-        f.w->RLNouvelle->setText(QStringLiteral(" ab"));
-        f.w->RNouvelle->click();
-        QCOMPARE(f.items(f.w->ChRoutes), QStringList({" ab", "Forêt"}));
+        f.w->Routes->RLNouvelle->setText(QStringLiteral(" ab"));
+        f.w->Routes->RNouvelle->click();
+        QCOMPARE(f.items(f.w->Routes->ChRoutes), QStringList({" ab", "Forêt"}));
     }
 
     void oddRoutesFile()
@@ -129,9 +129,9 @@ private slots:
         TestUtil::writeBytes(f.routesPath(), QByteArray("For\xeat\rAA\nLac\r\nAB\r\nReste"));
         f.catalogueTitle = QStringLiteral("Col");
         f.openMap();
-        QCOMPARE(f.items(f.w->ChRoutes), QStringList({"Forêt", "Lac"}));
-        f.clickItem(f.w->ChRoutes, 1);
-        f.w->RNouvelle->click();
+        QCOMPARE(f.items(f.w->Routes->ChRoutes), QStringList({"Forêt", "Lac"}));
+        f.clickItem(f.w->Routes->ChRoutes, 1);
+        f.w->Routes->RNouvelle->click();
         QCOMPARE(TestUtil::readBytes(f.routesPath()),
                  QByteArray("For\xeat\r\nAA\r\nLac\r\nAB\r\nCol\r\nAC\r\n"));
     }
@@ -140,9 +140,9 @@ private slots:
     {
         TestUtil::writeBytes(f.routesPath(), QByteArray("Lac\nAB\nReste\n"));
         f.openMap();
-        f.w->RSupprimer->setEnabled(true);
-        f.w->RSupprimer->click();
-        QCOMPARE(f.items(f.w->ChRoutes), QStringList{"Lac"});
+        f.w->Routes->RSupprimer->setEnabled(true);
+        f.w->Routes->RSupprimer->click();
+        QCOMPARE(f.items(f.w->Routes->ChRoutes), QStringList{"Lac"});
         QCOMPARE(TestUtil::readBytes(f.routesPath()), QByteArray("Lac\r\nAB\r\n"));
     }
 
@@ -150,11 +150,11 @@ private slots:
     {
         f.writeRoutes({"Forêt", "AA", "Lac", "AB"});
         f.openMap();
-        f.clickItem(f.w->ChRoutes, 1);
-        f.w->RSupprimer->click();
-        QCOMPARE(f.w->RLWaypoints->text(), QStringLiteral("Lac"));
-        QVERIFY(f.w->RWaypoints->isEnabled());
-        f.w->RWaypoints->click();
+        f.clickItem(f.w->Routes->ChRoutes, 1);
+        f.w->Routes->RSupprimer->click();
+        QCOMPARE(f.w->Routes->RLWaypoints->text(), QStringLiteral("Lac"));
+        QVERIFY(f.w->Routes->RWaypoints->isEnabled());
+        f.w->Routes->RWaypoints->click();
         QCOMPARE(f.shownPanel(), QStringLiteral("Routes"));
         QVERIFY(f.platform->errors.isEmpty());
     }
@@ -164,12 +164,11 @@ private slots:
         f.writeRoutes({"Forêt des Landes", "AB"});
         f.writeWaypoints(QStringLiteral("AB"), records(QStringLiteral("AB"), 1));
         f.openMap();
-        f.clickItem(f.w->ChRoutes, 0);
-        f.w->RLWaypoints->setText(QStringLiteral("FORÊT DES LANDES"));
-        f.w->RWaypoints->click();
-        QCOMPARE(f.w->Label25->text(), QStringLiteral("Forêt des Landes >AB"));
-        QCOMPARE(f.w->routeCode(), QStringLiteral("AB"));
-        QCOMPARE(f.items(f.w->WPoints), QStringList{"AB000"});
+        f.clickItem(f.w->Routes->ChRoutes, 0);
+        f.w->Routes->RWaypoints->click();
+        QCOMPARE(f.w->Waypoints->Label25->text(), QStringLiteral("Forêt des Landes >AB"));
+        QCOMPARE(f.w->session().routeCode(), QStringLiteral("AB"));
+        QCOMPARE(f.items(f.w->Waypoints->WPoints), QStringList{"AB000"});
     }
 
     void allCodesTaken()
@@ -185,11 +184,11 @@ private slots:
         f.catalogueTitle = QStringLiteral("Une de trop");
         f.openMap();
         const QByteArray before = TestUtil::readBytes(f.routesPath());
-        f.w->RNouvelle->click();
+        f.w->Routes->RNouvelle->click();
         QCOMPARE(f.platform->errors,
                  QStringList{QStringLiteral("Les 676 codes de route, de AA à ZZ, sont tous "
                                             "utilisés : aucune route ne peut être ajoutée.")});
-        QCOMPARE(f.w->ChRoutes->count(), 676);
+        QCOMPARE(f.w->Routes->ChRoutes->list().count(), 676);
         QCOMPARE(TestUtil::readBytes(f.routesPath()), before);
     }
 
@@ -202,24 +201,24 @@ private slots:
         });
         f.catalogueTitle = QStringLiteral("Lac");
         f.openMap();
-        f.w->RNouvelle->click();
+        f.w->Routes->RNouvelle->click();
         QCOMPARE(f.platform->errors,
                  QStringList{QStringLiteral("Impossible de créer le fichier ") + path});
         QCOMPARE(f.fileLines(path), QStringList({"Forêt", "AA"}));
         // The list and the lines in memory keep the new route.
-        QCOMPARE(f.items(f.w->ChRoutes), QStringList({"Lac", "Forêt"}));
-        QCOMPARE(f.w->routeLines(), QStringList({"Lac", "AB", "Forêt", "AA"}));
+        QCOMPARE(f.items(f.w->Routes->ChRoutes), QStringList({"Lac", "Forêt"}));
+        QCOMPARE(f.w->session().routeLines(), QStringList({"Lac", "AB", "Forêt", "AA"}));
         FileLayer::setFaultHook({});
-        f.clickItem(f.w->ChRoutes, 1);
-        f.w->RLNouvelle->setText(QStringLiteral("Col"));
-        f.w->RNouvelle->click();
+        f.clickItem(f.w->Routes->ChRoutes, 1);
+        f.w->Routes->RLNouvelle->setText(QStringLiteral("Col"));
+        f.w->Routes->RNouvelle->click();
         QCOMPARE(f.fileLines(path), QStringList({"Lac", "AB", "Forêt", "AA", "Col", "AC"}));
     }
 
     void quit()
     {
         f.openMap();
-        f.w->Button2->click();
+        f.w->Routes->Button2->click();
         QVERIFY(!f.w->isVisible());
     }
 };

@@ -60,60 +60,60 @@ private slots:
     {
         openRoute({}, false);
         QCOMPARE(f.shownPanel(), QStringLiteral("Waypoints"));
-        QCOMPARE(f.w->Label25->text(), QStringLiteral("Forêt des Landes >AB"));
-        QCOMPARE(f.w->Wnouveau->text(), QStringLiteral("Changer de carte"));
-        QCOMPARE(f.w->WImprimer->text(), QStringLiteral("Imprimer"));
-        QCOMPARE(f.w->WDessiner->text(), QStringLiteral("Redessiner"));
-        QCOMPARE(f.w->Wsupprimer->text(), QStringLiteral("Supprimer"));
-        QCOMPARE(f.w->WHaut->text(), QStringLiteral("Haut"));
-        QCOMPARE(f.w->WBas->text(), QStringLiteral("Bas"));
-        QCOMPARE(f.w->WGauche->text(), QStringLiteral("Gauch"));
-        QCOMPARE(f.w->WDroit->text(), QStringLiteral("Droit"));
-        QCOMPARE(f.w->Button3->text(), QStringLiteral("Quiter"));
-        for (QPushButton *b : {f.w->Wsupprimer, f.w->WHaut, f.w->WBas, f.w->WGauche, f.w->WDroit})
+        QCOMPARE(f.w->Waypoints->Label25->text(), QStringLiteral("Forêt des Landes >AB"));
+        QCOMPARE(f.w->Waypoints->Wnouveau->text(), QStringLiteral("Changer de carte"));
+        QCOMPARE(f.w->Waypoints->WImprimer->text(), QStringLiteral("Imprimer"));
+        QCOMPARE(f.w->Waypoints->WDessiner->text(), QStringLiteral("Redessiner"));
+        QCOMPARE(f.w->Waypoints->Wsupprimer->text(), QStringLiteral("Supprimer"));
+        QCOMPARE(f.w->Waypoints->WHaut->text(), QStringLiteral("Haut"));
+        QCOMPARE(f.w->Waypoints->WBas->text(), QStringLiteral("Bas"));
+        QCOMPARE(f.w->Waypoints->WGauche->text(), QStringLiteral("Gauch"));
+        QCOMPARE(f.w->Waypoints->WDroit->text(), QStringLiteral("Droit"));
+        QCOMPARE(f.w->Waypoints->Button3->text(), QStringLiteral("Quiter"));
+        for (QPushButton *b : {f.w->Waypoints->Wsupprimer, f.w->Waypoints->WHaut, f.w->Waypoints->WBas, f.w->Waypoints->WGauche, f.w->Waypoints->WDroit})
             QVERIFY(!b->isEnabled());
-        QCOMPARE(f.w->WZone->text(), QStringLiteral("31"));
-        QCOMPARE(f.w->WLettre->text(), QStringLiteral("U"));
-        QCOMPARE(f.w->WSysteme->text(), QStringLiteral("ED50"));
+        QCOMPARE(f.w->Waypoints->WZone->text(), QStringLiteral("31"));
+        QCOMPARE(f.w->Waypoints->WLettre->text(), QStringLiteral("U"));
+        QCOMPARE(f.w->Waypoints->WSysteme->text(), QStringLiteral("ED50"));
         QCOMPARE(f.w->Waypoints->width(), 233);
-        QCOMPARE(f.w->WPoints->count(), 0);
-        QCOMPARE(f.w->pendingWaypointLabel(), QStringLiteral("AB000"));
+        QCOMPARE(f.w->Waypoints->WPoints->list().count(), 0);
+        QCOMPARE(f.w->session().pendingWaypointLabel(), QStringLiteral("AB000"));
         QVERIFY(f.platform->errors.isEmpty());
     }
 
     void firstClickCreatesTheFile()
     {
         openRoute({}, false);
-        f.w->WZ->setText(QStringLiteral("1250"));
+        f.w->Waypoints->WZ->setText(QStringLiteral("1250"));
         f.movePointer(30, 40);
-        QCOMPARE(f.w->WX->text(), QStringLiteral("500060"));
-        QCOMPARE(f.w->WY->text(), QStringLiteral("4999920"));
+        QCOMPARE(f.w->Waypoints->WX->text(), QStringLiteral("500060"));
+        QCOMPARE(f.w->Waypoints->WY->text(), QStringLiteral("4999920"));
         f.clickMap(100, 300);
         QVERIFY(f.platform->errors.isEmpty());
         QCOMPARE(TestUtil::readBytes(f.waypointPath(QStringLiteral("AB"))),
                  QByteArray("AB000\r\n500200\r\n4999400\r\n1250\r\nmassif.jpg\r\n31\r\nU\r\n"
                             "ED50\r\n0\r\n0\r\n"));
-        QCOMPARE(f.items(f.w->WPoints), QStringList{"AB000"});
-        QCOMPARE(f.selected(f.w->WPoints), QStringLiteral("AB000"));
-        QCOMPARE(f.w->WCarte->text(), QStringLiteral("massif.jpg"));
-        QCOMPARE(f.w->pendingWaypointLabel(), QStringLiteral("AB001"));
+        QCOMPARE(f.items(f.w->Waypoints->WPoints), QStringList{"AB000"});
+        QCOMPARE(f.selected(f.w->Waypoints->WPoints), QStringLiteral("AB000"));
+        QCOMPARE(f.w->Waypoints->WCarte->text(), QStringLiteral("massif.jpg"));
+        QCOMPARE(f.w->session().pendingWaypointLabel(), QStringLiteral("AB001"));
     }
 
     void deletedLabelIsPendingAgain()
     {
         openRoute(records(QStringLiteral("AB"), 3));
-        QCOMPARE(f.w->pendingWaypointLabel(), QStringLiteral("AB003"));
+        QCOMPARE(f.w->session().pendingWaypointLabel(), QStringLiteral("AB003"));
         f.clickWaypoint(QStringLiteral("AB001"));
-        QVERIFY(f.w->Wsupprimer->isEnabled());
-        f.w->Wsupprimer->click();
+        QVERIFY(f.w->Waypoints->Wsupprimer->isEnabled());
+        f.w->Waypoints->Wsupprimer->click();
         QVERIFY(f.platform->errors.isEmpty());
-        QCOMPARE(f.items(f.w->WPoints), QStringList({"AB000", "AB002"}));
+        QCOMPARE(f.items(f.w->Waypoints->WPoints), QStringList({"AB000", "AB002"}));
         QCOMPARE(labelsOf(fileLines()), QStringList({"AB000", "AB002"}));
         QCOMPARE(fileLines().size(), 20);
-        QCOMPARE(f.w->pendingWaypointLabel(), QStringLiteral("AB001"));
-        QCOMPARE(f.selected(f.w->WPoints), QStringLiteral("AB002"));
+        QCOMPARE(f.w->session().pendingWaypointLabel(), QStringLiteral("AB001"));
+        QCOMPARE(f.selected(f.w->Waypoints->WPoints), QStringLiteral("AB002"));
         f.clickMap(500, 500);
-        QCOMPARE(f.items(f.w->WPoints), QStringList({"AB000", "AB002", "AB001"}));
+        QCOMPARE(f.items(f.w->Waypoints->WPoints), QStringList({"AB000", "AB002", "AB001"}));
         QCOMPARE(fileLines().mid(20, 3), QStringList({"AB001", easting(500), northing(500)}));
     }
 
@@ -123,23 +123,23 @@ private slots:
         f.clickWaypoint(QStringLiteral("AB002"));
         f.clickMap(700, 600);
         const QStringList order = {"AB000", "AB001", "AB002", "AB005", "AB003", "AB004"};
-        QCOMPARE(f.items(f.w->WPoints), order);
+        QCOMPARE(f.items(f.w->Waypoints->WPoints), order);
         QCOMPARE(labelsOf(fileLines()), order);
         QCOMPARE(fileLines().size(), 60);
         QCOMPARE(fileLines().mid(30, 3), QStringList({"AB005", easting(700), northing(600)}));
-        QCOMPARE(f.selected(f.w->WPoints), QStringLiteral("AB004"));
+        QCOMPARE(f.selected(f.w->Waypoints->WPoints), QStringLiteral("AB004"));
         QVERIFY(f.platform->errors.isEmpty());
     }
 
     void firstClickOnAnOpenedRouteGoesToTheTop()
     {
         openRoute(records(QStringLiteral("AB"), 2));
-        QCOMPARE(f.selected(f.w->WPoints), QString());
+        QCOMPARE(f.selected(f.w->Waypoints->WPoints), QString());
         f.clickMap(600, 200);
-        QCOMPARE(f.items(f.w->WPoints), QStringList({"AB002", "AB000", "AB001"}));
+        QCOMPARE(f.items(f.w->Waypoints->WPoints), QStringList({"AB002", "AB000", "AB001"}));
         QCOMPARE(labelsOf(fileLines()), QStringList({"AB002", "AB000", "AB001"}));
         f.clickMap(650, 200);
-        QCOMPARE(f.items(f.w->WPoints), QStringList({"AB002", "AB000", "AB001", "AB003"}));
+        QCOMPARE(f.items(f.w->Waypoints->WPoints), QStringList({"AB002", "AB000", "AB001", "AB003"}));
         QCOMPARE(labelsOf(fileLines()), QStringList({"AB002", "AB000", "AB001", "AB003"}));
     }
 
@@ -147,19 +147,19 @@ private slots:
     {
         openRoute(record(QStringLiteral("AB000"), 10, 20, QStringLiteral("800")) +
                   record(QStringLiteral("AB001"), 30, 40, QStringLiteral("950")));
-        f.w->WZ->setText(QStringLiteral("950"));
+        f.w->Waypoints->WZ->setText(QStringLiteral("950"));
         const QByteArray before = TestUtil::readBytes(f.waypointPath(QStringLiteral("AB")));
         f.clickWaypoint(QStringLiteral("AB001"));
-        QCOMPARE(f.w->WX->text(), easting(30));
-        QCOMPARE(f.w->WY->text(), northing(40));
-        QCOMPARE(f.w->WZ->text(), QStringLiteral("950"));
-        QCOMPARE(f.w->WCarte->text(), kMapName);
-        for (QPushButton *b : {f.w->Wsupprimer, f.w->WHaut, f.w->WBas, f.w->WGauche, f.w->WDroit})
+        QCOMPARE(f.w->Waypoints->WX->text(), easting(30));
+        QCOMPARE(f.w->Waypoints->WY->text(), northing(40));
+        QCOMPARE(f.w->Waypoints->WZ->text(), QStringLiteral("950"));
+        QCOMPARE(f.w->Waypoints->WCarte->text(), kMapName);
+        for (QPushButton *b : {f.w->Waypoints->Wsupprimer, f.w->Waypoints->WHaut, f.w->Waypoints->WBas, f.w->Waypoints->WGauche, f.w->Waypoints->WDroit})
             QVERIFY(b->isEnabled());
         QCOMPARE(TestUtil::readBytes(f.waypointPath(QStringLiteral("AB"))), before);
         // A different altitude shown is stored again.
         f.clickWaypoint(QStringLiteral("AB000"));
-        QCOMPARE(f.w->WZ->text(), QStringLiteral("800"));
+        QCOMPARE(f.w->Waypoints->WZ->text(), QStringLiteral("800"));
         QCOMPARE(fileLines().at(3), QStringLiteral("800"));
         QVERIFY(f.platform->errors.isEmpty());
     }
@@ -168,13 +168,13 @@ private slots:
     {
         openRoute(records(QStringLiteral("AB"), 2));
         // Nothing selected: typing stores nothing.
-        QTest::keyClicks(f.w->WZ, QStringLiteral("7"));
+        QTest::keyClicks(f.w->Waypoints->WZ, QStringLiteral("7"));
         QCOMPARE(fileLines().at(3), QString());
         f.clickWaypoint(QStringLiteral("AB001"));
-        f.w->WZ->clear();
-        QTest::keyClicks(f.w->WZ, QStringLiteral("12"));
+        f.w->Waypoints->WZ->clear();
+        QTest::keyClicks(f.w->Waypoints->WZ, QStringLiteral("12"));
         QCOMPARE(fileLines().at(13), QStringLiteral("12"));
-        QTest::keyClicks(f.w->WZ, QStringLiteral("3x"));
+        QTest::keyClicks(f.w->Waypoints->WZ, QStringLiteral("3x"));
         QCOMPARE(fileLines().at(13), QStringLiteral("123x"));
         QCOMPARE(fileLines().at(3), QString());
         // The altitude of a new point is what the field holds.
@@ -186,15 +186,15 @@ private slots:
     {
         openRoute(records(QStringLiteral("AB"), 1));
         f.clickWaypoint(QStringLiteral("AB000"));
-        f.w->WHaut->click();
-        f.w->WHaut->click();
+        f.w->Waypoints->WHaut->click();
+        f.w->Waypoints->WHaut->click();
         QCOMPARE(fileLines().at(9), QStringLiteral("-20"));
-        f.w->WBas->click();
+        f.w->Waypoints->WBas->click();
         QCOMPARE(fileLines().at(9), QStringLiteral("-10"));
-        f.w->WGauche->click();
+        f.w->Waypoints->WGauche->click();
         QCOMPARE(fileLines().at(8), QStringLiteral("-10"));
-        f.w->WDroit->click();
-        f.w->WDroit->click();
+        f.w->Waypoints->WDroit->click();
+        f.w->Waypoints->WDroit->click();
         QCOMPARE(fileLines().at(8), QStringLiteral("10"));
         QCOMPARE(fileLines().size(), 10);
         QVERIFY(f.platform->errors.isEmpty());
@@ -208,8 +208,8 @@ private slots:
         QVERIFY(MapFixtures::near(f.pixel(40, 239), kPaper));
         QVERIFY(MapFixtures::near(f.pixel(39, 240), kPaper));
         f.clickWaypoint(QStringLiteral("AB000"));
-        f.w->WHaut->click();
-        f.w->WHaut->click();
+        f.w->Waypoints->WHaut->click();
+        f.w->Waypoints->WHaut->click();
         QCOMPARE(fileLines().at(9), QStringLiteral("-20"));
         QCOMPARE(f.pixel(40, 220), kWhite);
         QVERIFY(MapFixtures::near(f.pixel(40, 219), kPaper));
@@ -221,7 +221,7 @@ private slots:
         // Pixels (100, 300) and (400, 300) at 300 dots per inch.
         openRoute(records(QStringLiteral("AB"), 1) + record(QStringLiteral("AB001"), 400, 300));
         QVERIFY(f.platform->errors.isEmpty());
-        const QImage &picture = f.w->displayedPicture();
+        const QImage &picture = f.w->session().picture();
         // The start: a circle of half-axes 14 in a 3-pixel red pen, white
         // inside.
         QCOMPARE(f.pixel(86, 300), kRed);
@@ -260,11 +260,11 @@ private slots:
         // Inserted after AB000: the new line shows.
         QCOMPARE(f.pixel(250, 300), kRed);
         f.clickWaypoint(QStringLiteral("AB001"));
-        f.w->Wsupprimer->click();
+        f.w->Waypoints->Wsupprimer->click();
         QVERIFY(MapFixtures::near(f.pixel(250, 300), kPaper));
         QVERIFY(MapFixtures::near(f.pixel(407, 300), kPaper));
         QCOMPARE(f.pixel(86, 300), kRed);
-        f.w->WDessiner->click();
+        f.w->Waypoints->WDessiner->click();
         QCOMPARE(f.pixel(86, 300), kRed);
         QCOMPARE(fileLines().size(), 10);
         QVERIFY(f.platform->errors.isEmpty());
@@ -276,11 +276,11 @@ private slots:
         f.clickWaypoint(QStringLiteral("AB002"));
         f.clickMap(180, 320);
         f.clickMap(240, 280);
-        const QImage added = f.w->displayedPicture().copy();
+        const QImage added = f.w->session().picture().copy();
         QCOMPARE(added.pixelColor(180, 320), kRed);
-        f.w->WDessiner->click();
+        f.w->Waypoints->WDessiner->click();
         QVERIFY(f.platform->errors.isEmpty());
-        QCOMPARE(f.w->displayedPicture(), added);
+        QCOMPARE(f.w->session().picture(), added);
     }
 
     void onlyTheChangedPartIsRepainted()
@@ -302,12 +302,12 @@ private slots:
     {
         openRoute(records(QStringLiteral("AB"), 1) +
                   record(QStringLiteral("AB001"), 400, 300).mid(0, 5));
-        QCOMPARE(f.items(f.w->WPoints), QStringList{"AB000"});
+        QCOMPARE(f.items(f.w->Waypoints->WPoints), QStringList{"AB000"});
         QCOMPARE(f.pixel(86, 300), kRed);
         QVERIFY(MapFixtures::near(f.pixel(407, 300), kPaper));
         // The trailing lines still hold AB001.
-        QCOMPARE(f.w->pendingWaypointLabel(), QStringLiteral("AB002"));
-        f.w->WDessiner->click();
+        QCOMPARE(f.w->session().pendingWaypointLabel(), QStringLiteral("AB002"));
+        f.w->Waypoints->WDessiner->click();
         QCOMPARE(fileLines(), records(QStringLiteral("AB"), 1));
     }
 
@@ -315,11 +315,11 @@ private slots:
     {
         openRoute(record(QStringLiteral("ab000"), 100, 300, QStringLiteral("640")) +
                   record(QStringLiteral("Ab001"), 400, 300));
-        QCOMPARE(f.items(f.w->WPoints), QStringList({"ab000", "Ab001"}));
-        QCOMPARE(f.w->pendingWaypointLabel(), QStringLiteral("AB002"));
+        QCOMPARE(f.items(f.w->Waypoints->WPoints), QStringList({"ab000", "Ab001"}));
+        QCOMPARE(f.w->session().pendingWaypointLabel(), QStringLiteral("AB002"));
         f.clickWaypoint(QStringLiteral("ab000"));
-        QCOMPARE(f.w->WZ->text(), QStringLiteral("640"));
-        f.w->WBas->click();
+        QCOMPARE(f.w->Waypoints->WZ->text(), QStringLiteral("640"));
+        f.w->Waypoints->WBas->click();
         QCOMPARE(fileLines().at(9), QStringLiteral("10"));
         QCOMPARE(labelsOf(fileLines()), QStringList({"ab000", "Ab001"}));
         QVERIFY(f.platform->errors.isEmpty());
@@ -344,11 +344,11 @@ private slots:
         // The start is drawn, the damaged waypoint not.
         QCOMPARE(f.pixel(86, 300), kRed);
         QVERIFY(MapFixtures::near(f.pixel(250, 300), kPaper));
-        QCOMPARE(f.items(f.w->WPoints), QStringList({"AB000", "AB001"}));
+        QCOMPARE(f.items(f.w->Waypoints->WPoints), QStringList({"AB000", "AB001"}));
         f.platform->errors.clear();
         f.clickWaypoint(QStringLiteral("AB001"));
         const QByteArray before = TestUtil::readBytes(f.waypointPath(QStringLiteral("AB")));
-        f.w->WHaut->click();
+        f.w->Waypoints->WHaut->click();
         QCOMPARE(f.platform->errors, QStringList{message});
         if (line == 9) {
             // The label does not move and the file stays as it was.
@@ -370,18 +370,18 @@ private slots:
                  QStringList{QStringLiteral("Impossible de créer le fichier ") + path});
         QCOMPARE(TestUtil::readBytes(path), before);
         // Memory holds the new waypoint.
-        QCOMPARE(f.items(f.w->WPoints), QStringList({"AB000", "AB001"}));
-        QCOMPARE(f.w->waypointLines().size(), 20);
-        QCOMPARE(f.w->waypointLines().at(10), QStringLiteral("AB001"));
+        QCOMPARE(f.items(f.w->Waypoints->WPoints), QStringList({"AB000", "AB001"}));
+        QCOMPARE(f.w->session().waypointLines().size(), 20);
+        QCOMPARE(f.w->session().waypointLines().at(10), QStringLiteral("AB001"));
         // A second click while the file is still refused adds a new label,
         // never a second copy of AB001.
         f.platform->errors.clear();
         f.clickMap(500, 300);
-        QCOMPARE(f.items(f.w->WPoints), QStringList({"AB000", "AB002", "AB001"}));
-        QCOMPARE(labelsOf(f.w->waypointLines()), QStringList({"AB000", "AB002", "AB001"}));
+        QCOMPARE(f.items(f.w->Waypoints->WPoints), QStringList({"AB000", "AB002", "AB001"}));
+        QCOMPARE(labelsOf(f.w->session().waypointLines()), QStringList({"AB000", "AB002", "AB001"}));
         // The next save that succeeds writes it all.
         FileLayer::setFaultHook({});
-        f.w->WDessiner->click();
+        f.w->Waypoints->WDessiner->click();
         QCOMPARE(labelsOf(fileLines()), QStringList({"AB000", "AB002", "AB001"}));
         QCOMPARE(fileLines().mid(20, 3), QStringList({"AB001", easting(400), northing(300)}));
     }
@@ -389,7 +389,7 @@ private slots:
     void allLabelsInUse()
     {
         openRoute(records(QStringLiteral("AB"), 1000));
-        QCOMPARE(f.w->WPoints->count(), 1000);
+        QCOMPARE(f.w->Waypoints->WPoints->list().count(), 1000);
         const QByteArray before = TestUtil::readBytes(f.waypointPath(QStringLiteral("AB")));
         f.platform->errors.clear();
         f.clickMap(400, 400);
@@ -397,14 +397,14 @@ private slots:
                  QStringList{QStringLiteral("Les 1000 étiquettes de la route, de AB000 à AB999, "
                                             "sont toutes utilisées : aucun point ne peut être "
                                             "ajouté.")});
-        QCOMPARE(f.w->WPoints->count(), 1000);
+        QCOMPARE(f.w->Waypoints->WPoints->list().count(), 1000);
         QCOMPARE(TestUtil::readBytes(f.waypointPath(QStringLiteral("AB"))), before);
     }
 
     void changeOfMap()
     {
         openRoute(records(QStringLiteral("AB"), 1));
-        f.w->Wnouveau->click();
+        f.w->Waypoints->Wnouveau->click();
         QCOMPARE(f.platform->dialogs.size(), 1);
         QCOMPARE(f.platform->dialogs.at(0).directory, f.state->programDirectory + kProject);
         QCOMPARE(f.platform->dialogs.at(0).filter,
@@ -413,10 +413,10 @@ private slots:
 
         const QString other = f.writeMap(QStringLiteral("voisine.jpg"), Fixture::paperSpec());
         f.platform->openFileAnswers.append(other);
-        f.w->Wnouveau->click();
+        f.w->Waypoints->Wnouveau->click();
         QCOMPARE(f.w->windowTitle(), other);
         QCOMPARE(f.shownPanel(), QStringLiteral("Calibra"));
-        QCOMPARE(f.items(f.w->ChRoutes), QStringList({"Lac", kRoute}));
+        QCOMPARE(f.items(f.w->Routes->ChRoutes), QStringList({"Lac", kRoute}));
         QVERIFY(f.platform->errors.isEmpty());
         // The route's waypoints stay in their file.
         QCOMPARE(fileLines(), records(QStringLiteral("AB"), 1));
@@ -425,16 +425,16 @@ private slots:
     void newWaypointTakesTheMapName()
     {
         openRoute({}, false);
-        f.w->WCarte->setText(QStringLiteral("autre.jpg"));
+        f.w->Waypoints->WCarte->setText(QStringLiteral("autre.jpg"));
         f.clickMap(10, 10);
-        QCOMPARE(f.w->WCarte->text(), kMapName);
+        QCOMPARE(f.w->Waypoints->WCarte->text(), kMapName);
         QCOMPARE(fileLines().at(4), kMapName);
     }
 
     void quit()
     {
         openRoute({}, false);
-        f.w->Button3->click();
+        f.w->Waypoints->Button3->click();
         QVERIFY(!f.w->isVisible());
     }
 };

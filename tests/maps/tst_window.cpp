@@ -3,11 +3,16 @@
 #include "data/appstate.h"
 #include "data/filelayer.h"
 #include "data/mapfile.h"
-#include "gps/updown.h"
+#include "widgets/updown.h"
 #include "mapfixtures.h"
 #include "maps/calibration.h"
+#include "maps/calibrationpanel.h"
+#include "maps/mapsession.h"
 #include "maps/mapview.h"
+#include "maps/routespanel.h"
 #include "maps/tquorpla.h"
+#include "maps/verificationpanel.h"
+#include "maps/waypointspanel.h"
 #include "platform/fakeplatform.h"
 
 #include <QApplication>
@@ -76,16 +81,16 @@ private:
 
     QString calFile() const { return calibrationFileName(m_map); }
 
-    QString writeMap(const QString &name, const MapFixtures::JpegSpec &spec)
+    QString writeMap(const QString &name, const MapFixtures::JpegParams &spec)
     {
         const QString path = m_dir->filePath(name);
         TestUtil::writeBytes(path, MapFixtures::makeJpeg(spec));
         return path;
     }
 
-    static MapFixtures::JpegSpec mapSpec()
+    static MapFixtures::JpegParams mapSpec()
     {
-        MapFixtures::JpegSpec spec;
+        MapFixtures::JpegParams spec;
         spec.width = kMapWidth;
         spec.height = kMapHeight;
         spec.quality = 50;
@@ -93,9 +98,9 @@ private:
     }
 
     // Larger than any screen's work area, so that it scrolls both ways.
-    static MapFixtures::JpegSpec largeSpec()
+    static MapFixtures::JpegParams largeSpec()
     {
-        MapFixtures::JpegSpec spec = mapSpec();
+        MapFixtures::JpegParams spec = mapSpec();
         spec.width = 4000;
         spec.height = 3000;
         return spec;
@@ -148,33 +153,42 @@ private:
     // The sample calibration typed and captured as the user does it.
     static void enterSample(TQuorpla &w)
     {
-        capture(w, w.CheckP1, 0, 0);
-        capture(w, w.CheckP2, 1000, 800);
-        capture(w, w.CheckP3, 0, 800);
-        type(w.X1_c, QStringLiteral("500000"));
-        type(w.Y1_c, QStringLiteral("5000000"));
-        type(w.X2_c, QStringLiteral("502000"));
-        type(w.Y2_c, QStringLiteral("4998400"));
-        type(w.X3_c, QStringLiteral("500000"));
-        type(w.Y3_c, QStringLiteral("4998400"));
+        capture(w, w.Calibra->CheckP1, 0, 0);
+        capture(w, w.Calibra->CheckP2, 1000, 800);
+        capture(w, w.Calibra->CheckP3, 0, 800);
+        type(w.Calibra->X1_c, QStringLiteral("500000"));
+        type(w.Calibra->Y1_c, QStringLiteral("5000000"));
+        type(w.Calibra->X2_c, QStringLiteral("502000"));
+        type(w.Calibra->Y2_c, QStringLiteral("4998400"));
+        type(w.Calibra->X3_c, QStringLiteral("500000"));
+        type(w.Calibra->Y3_c, QStringLiteral("4998400"));
     }
 
-    // The same straight into the fields.
-    static void fillSample(TQuorpla &w)
+    // The same straight into the session: the points captured at their
+    // pixels, the fields filled at once.
+    static void capturePoint(TQuorpla &w, int point, int x, int y)
     {
-        QLabel *pixels[] = {w.X1_i, w.Y1_i, w.X2_i, w.Y2_i, w.X3_i, w.Y3_i};
-        QLineEdit *fields[] = {w.X1_c, w.Y1_c, w.X2_c, w.Y2_c, w.X3_c, w.Y3_c};
-        const int pixelLines[] = {3, 5, 7, 9, 11, 13};
-        for (int i = 0; i < 6; ++i) {
-            pixels[i]->setText(kSampleLines[pixelLines[i]]);
-            fields[i]->setText(kSampleLines[pixelLines[i] + 1]);
-        }
+        w.session().setPointChecked(point, true);
+        w.session().pointerMoved(x, y);
+        w.session().setPointChecked(point, false);
+    }
+
+    // `captured` points only have their pixels captured.
+    static void fillSample(TQuorpla &w, int captured = 3)
+    {
+        QLineEdit *fields[] = {w.Calibra->X1_c, w.Calibra->Y1_c, w.Calibra->X2_c,
+                               w.Calibra->Y2_c, w.Calibra->X3_c, w.Calibra->Y3_c};
+        for (int k = 0; k < captured; ++k)
+            capturePoint(w, k, kSampleLines[3 + 4 * k].toInt(), kSampleLines[5 + 4 * k].toInt());
+        for (int i = 0; i < 6; ++i)
+            fields[i]->setText(kSampleLines[4 + 2 * i]);
     }
 
     static QString shownPanel(TQuorpla &w)
     {
         QStringList shown;
-        for (QFrame *panel : {w.Calibra, w.VerifCalibra, w.Routes, w.Waypoints}) {
+        for (QFrame *panel : std::initializer_list<QFrame *>{w.Calibra, w.VerifCalibra, w.Routes,
+                                                             w.Waypoints}) {
             if (panel->isVisibleTo(&w))
                 shown << panel->objectName();
         }
@@ -207,62 +221,62 @@ private slots:
         QVERIFY(w->isMaximized());
         QVERIFY(w->width() >= w->screen()->availableGeometry().width() - 16);
         QCOMPARE(shownPanel(*w), QStringLiteral("Calibra"));
-        QCOMPARE(w->displayedPicture().size(), QSize(kMapWidth, kMapHeight));
-        QCOMPARE(w->cleanImage().size(), QSize(kMapWidth, kMapHeight));
-        QCOMPARE(w->M_Zone->text(), QStringLiteral("31"));
-        QCOMPARE(w->M_lettre->text(), QStringLiteral("U"));
-        QCOMPARE(w->M_Systeme->text(), QStringLiteral("ED50"));
-        QVERIFY(w->CheckP1->isChecked());
-        QVERIFY(!w->CheckP2->isChecked());
+        QCOMPARE(w->session().picture().size(), QSize(kMapWidth, kMapHeight));
+        QCOMPARE(w->session().cleanImage().size(), QSize(kMapWidth, kMapHeight));
+        QCOMPARE(w->Calibra->M_Zone->text(), QStringLiteral("31"));
+        QCOMPARE(w->Calibra->M_lettre->text(), QStringLiteral("U"));
+        QCOMPARE(w->Calibra->M_Systeme->text(), QStringLiteral("ED50"));
+        QVERIFY(w->Calibra->CheckP1->isChecked());
+        QVERIFY(!w->Calibra->CheckP2->isChecked());
         QCOMPARE(w->ScrollBox1->pictureOffset(), QPoint(0, 0));
         QCOMPARE(w->ScrollBox1->viewport()->cursor().shape(), Qt::CrossCursor);
-        QVERIFY(!w->M_Zone->isEnabled());
+        QVERIFY(!w->Calibra->M_Zone->isEnabled());
         QCOMPARE(w->Calibra->width(), 233);
         QCOMPARE(w->Routes->width(), 230);
         QCOMPARE(w->Calibra->palette().color(QPalette::Window), QColor(0, 255, 0));
         QCOMPARE(w->Calibra->palette().color(QPalette::WindowText), QColor(255, 0, 0));
-        QCOMPARE(w->ValiCalibr->text(), QStringLiteral("&Valider la calibration"));
-        QCOMPARE(w->CheckP2->text(), QStringLiteral("Point 2 (Bas-droit)"));
-        QCOMPARE(w->C_Fauuse->text(), QStringLiteral("A Refaire"));
+        QCOMPARE(w->Calibra->ValiCalibr->text(), QStringLiteral("&Valider la calibration"));
+        QCOMPARE(w->Calibra->CheckP2->text(), QStringLiteral("Point 2 (Bas-droit)"));
+        QCOMPARE(w->VerifCalibra->C_Fauuse->text(), QStringLiteral("A Refaire"));
         QVERIFY(m_platform->errors.isEmpty());
         // The map is painted pixel for pixel: the top-left quadrant is red.
-        QVERIFY(MapFixtures::near(w->displayedPicture().pixelColor(5, 5), QColor(255, 0, 0), 16));
+        QVERIFY(MapFixtures::near(w->session().picture().pixelColor(5, 5), QColor(255, 0, 0), 16));
     }
 
     void spinnerLimits()
     {
         auto w = makeWindow();
         open(*w, m_map);
-        w->UpZone->setPosition(60);
-        w->UpZone->upButton()->click();
-        QCOMPARE(w->UpZone->position(), 60);
-        QCOMPARE(w->M_Zone->text(), QStringLiteral("60"));
-        w->UpZone->downButton()->click();
-        QCOMPARE(w->M_Zone->text(), QStringLiteral("59"));
-        w->UpZone->setPosition(0);
-        w->UpZone->downButton()->click();
-        QCOMPARE(w->M_Zone->text(), QStringLiteral("0"));
+        w->Calibra->UpZone->setPosition(60);
+        w->Calibra->UpZone->upButton()->click();
+        QCOMPARE(w->Calibra->UpZone->position(), 60);
+        QCOMPARE(w->Calibra->M_Zone->text(), QStringLiteral("60"));
+        w->Calibra->UpZone->downButton()->click();
+        QCOMPARE(w->Calibra->M_Zone->text(), QStringLiteral("59"));
+        w->Calibra->UpZone->setPosition(0);
+        w->Calibra->UpZone->downButton()->click();
+        QCOMPARE(w->Calibra->M_Zone->text(), QStringLiteral("0"));
 
-        w->UpLettre->setPosition('X');
-        w->UpLettre->upButton()->click();
-        QCOMPARE(w->M_lettre->text(), QStringLiteral("X"));
-        w->UpLettre->setPosition('C');
-        w->UpLettre->downButton()->click();
-        QCOMPARE(w->M_lettre->text(), QStringLiteral("C"));
-        w->UpLettre->setPosition('H');
-        w->UpLettre->upButton()->click();
-        QCOMPARE(w->M_lettre->text(), QStringLiteral("I"));
-        w->UpLettre->setPosition('N');
-        w->UpLettre->upButton()->click();
-        QCOMPARE(w->M_lettre->text(), QStringLiteral("O"));
+        w->Calibra->UpLettre->setPosition('X');
+        w->Calibra->UpLettre->upButton()->click();
+        QCOMPARE(w->Calibra->M_lettre->text(), QStringLiteral("X"));
+        w->Calibra->UpLettre->setPosition('C');
+        w->Calibra->UpLettre->downButton()->click();
+        QCOMPARE(w->Calibra->M_lettre->text(), QStringLiteral("C"));
+        w->Calibra->UpLettre->setPosition('H');
+        w->Calibra->UpLettre->upButton()->click();
+        QCOMPARE(w->Calibra->M_lettre->text(), QStringLiteral("I"));
+        w->Calibra->UpLettre->setPosition('N');
+        w->Calibra->UpLettre->upButton()->click();
+        QCOMPARE(w->Calibra->M_lettre->text(), QStringLiteral("O"));
 
-        w->UpSystem->upButton()->click();
-        QCOMPARE(w->M_Systeme->text(), QStringLiteral("WGS84"));
-        w->UpSystem->upButton()->click();
-        QCOMPARE(w->M_Systeme->text(), QStringLiteral("WGS84"));
-        w->UpSystem->downButton()->click();
-        w->UpSystem->downButton()->click();
-        QCOMPARE(w->M_Systeme->text(), QStringLiteral("ED50"));
+        w->Calibra->UpSystem->upButton()->click();
+        QCOMPARE(w->Calibra->M_Systeme->text(), QStringLiteral("WGS84"));
+        w->Calibra->UpSystem->upButton()->click();
+        QCOMPARE(w->Calibra->M_Systeme->text(), QStringLiteral("WGS84"));
+        w->Calibra->UpSystem->downButton()->click();
+        w->Calibra->UpSystem->downButton()->click();
+        QCOMPARE(w->Calibra->M_Systeme->text(), QStringLiteral("ED50"));
     }
 
     void pointBoxesScrollToTheirCorners()
@@ -272,17 +286,17 @@ private slots:
         QScrollBar *h = w->ScrollBox1->horizontalScrollBar();
         QScrollBar *v = w->ScrollBox1->verticalScrollBar();
         QVERIFY(h->maximum() > 0 && v->maximum() > 0);
-        w->CheckP2->setChecked(true);
-        QVERIFY(!w->CheckP1->isChecked());
+        w->Calibra->CheckP2->setChecked(true);
+        QVERIFY(!w->Calibra->CheckP1->isChecked());
         QCOMPARE(w->ScrollBox1->pictureOffset(), QPoint(h->maximum(), v->maximum()));
-        w->CheckP3->setChecked(true);
-        QVERIFY(!w->CheckP2->isChecked());
+        w->Calibra->CheckP3->setChecked(true);
+        QVERIFY(!w->Calibra->CheckP2->isChecked());
         QCOMPARE(w->ScrollBox1->pictureOffset(), QPoint(0, v->maximum()));
         // Unchecking moves nothing.
         h->setValue(5);
-        w->CheckP3->setChecked(false);
+        w->Calibra->CheckP3->setChecked(false);
         QCOMPARE(w->ScrollBox1->pictureOffset(), QPoint(5, v->maximum()));
-        w->CheckP1->setChecked(true);
+        w->Calibra->CheckP1->setChecked(true);
         QCOMPARE(w->ScrollBox1->pictureOffset(), QPoint(0, 0));
     }
 
@@ -291,20 +305,20 @@ private slots:
         auto w = makeWindow();
         open(*w, m_map);
         movePointer(*w, 12, 34);
-        QCOMPARE(w->X1_i->text(), QStringLiteral("12"));
-        QCOMPARE(w->Y1_i->text(), QStringLiteral("34"));
-        QCOMPARE(w->X2_i->text(), QString());
+        QCOMPARE(w->Calibra->X1_i->text(), QStringLiteral("12"));
+        QCOMPARE(w->Calibra->Y1_i->text(), QStringLiteral("34"));
+        QCOMPARE(w->Calibra->X2_i->text(), QString());
         clickMap(*w, 15, 16);
-        QVERIFY(!w->CheckP1->isChecked());
-        QCOMPARE(w->X1_i->text(), QStringLiteral("15"));
-        QCOMPARE(w->Y1_i->text(), QStringLiteral("16"));
+        QVERIFY(!w->Calibra->CheckP1->isChecked());
+        QCOMPARE(w->Calibra->X1_i->text(), QStringLiteral("15"));
+        QCOMPARE(w->Calibra->Y1_i->text(), QStringLiteral("16"));
         movePointer(*w, 50, 60);
-        QCOMPARE(w->X1_i->text(), QStringLiteral("15"));
+        QCOMPARE(w->Calibra->X1_i->text(), QStringLiteral("15"));
         // Pixels count from the picture's corner whatever the scrolling.
-        w->CheckP2->setChecked(true);
+        w->Calibra->CheckP2->setChecked(true);
         movePointer(*w, 1100, 850);
-        QCOMPARE(w->X2_i->text(), QStringLiteral("1100"));
-        QCOMPARE(w->Y2_i->text(), QStringLiteral("850"));
+        QCOMPARE(w->Calibra->X2_i->text(), QStringLiteral("1100"));
+        QCOMPARE(w->Calibra->Y2_i->text(), QStringLiteral("850"));
     }
 
     void validationWritesTheFileAndShowsVerification()
@@ -312,17 +326,17 @@ private slots:
         auto w = makeWindow();
         open(*w, m_map);
         enterSample(*w);
-        w->ValiCalibr->click();
+        w->Calibra->ValiCalibr->click();
         QVERIFY(m_platform->errors.isEmpty());
         QCOMPARE(shownPanel(*w), QStringLiteral("VerifCalibra"));
         QCOMPARE(TestUtil::readBytes(calFile()), crlf(kSampleLines));
-        QCOMPARE(w->LZone->text(), QStringLiteral("31"));
-        QCOMPARE(w->LLettre->text(), QStringLiteral("U"));
-        QCOMPARE(w->LSysteme->text(), QStringLiteral("ED50"));
-        QCOMPARE(w->LEchelle->text(), QStringLiteral("23622"));
-        QCOMPARE(w->xdens(), quint16(300));
-        QCOMPARE(w->transform().c, (Coefficients{500000, 2, 0}));
-        QCOMPARE(w->calibrationLines(), kSampleLines);
+        QCOMPARE(w->VerifCalibra->LZone->text(), QStringLiteral("31"));
+        QCOMPARE(w->VerifCalibra->LLettre->text(), QStringLiteral("U"));
+        QCOMPARE(w->VerifCalibra->LSysteme->text(), QStringLiteral("ED50"));
+        QCOMPARE(w->VerifCalibra->LEchelle->text(), QStringLiteral("23622"));
+        QCOMPARE(w->session().xdens(), quint16(300));
+        QCOMPARE(w->session().transform().c, (Coefficients{500000, 2, 0}));
+        QCOMPARE(w->session().calibrationLines(), kSampleLines);
     }
 
     void newOpeningRestoresTheCalibration()
@@ -331,23 +345,23 @@ private slots:
             auto w = makeWindow();
             open(*w, m_map);
             fillSample(*w);
-            w->UpZone->upButton()->click();
-            w->UpLettre->upButton()->click();
-            w->UpSystem->upButton()->click();
-            w->ValiCalibr->click();
+            w->Calibra->UpZone->upButton()->click();
+            w->Calibra->UpLettre->upButton()->click();
+            w->Calibra->UpSystem->upButton()->click();
+            w->Calibra->ValiCalibr->click();
             QVERIFY(m_platform->errors.isEmpty());
         }
         auto w = makeWindow();
         open(*w, m_map);
         QCOMPARE(shownPanel(*w), QStringLiteral("VerifCalibra"));
-        QCOMPARE(w->LZone->text(), QStringLiteral("32"));
-        QCOMPARE(w->LLettre->text(), QStringLiteral("V"));
-        QCOMPARE(w->LSysteme->text(), QStringLiteral("WGS84"));
-        QCOMPARE(w->LEchelle->text(), QStringLiteral("23622"));
-        QCOMPARE(w->X2_c->text(), QStringLiteral("502000"));
-        QCOMPARE(w->Y3_i->text(), QStringLiteral("800"));
-        QCOMPARE(w->M_Zone->text(), QStringLiteral("31"));
-        QCOMPARE(w->M_lettre->text(), QStringLiteral("U"));
+        QCOMPARE(w->VerifCalibra->LZone->text(), QStringLiteral("32"));
+        QCOMPARE(w->VerifCalibra->LLettre->text(), QStringLiteral("V"));
+        QCOMPARE(w->VerifCalibra->LSysteme->text(), QStringLiteral("WGS84"));
+        QCOMPARE(w->VerifCalibra->LEchelle->text(), QStringLiteral("23622"));
+        QCOMPARE(w->Calibra->X2_c->text(), QStringLiteral("502000"));
+        QCOMPARE(w->Calibra->Y3_i->text(), QStringLiteral("800"));
+        QCOMPARE(w->Calibra->M_Zone->text(), QStringLiteral("31"));
+        QCOMPARE(w->Calibra->M_lettre->text(), QStringLiteral("U"));
         QVERIFY(m_platform->errors.isEmpty());
     }
 
@@ -358,13 +372,13 @@ private slots:
         open(*w, m_map);
         QCOMPARE(shownPanel(*w), QStringLiteral("VerifCalibra"));
         movePointer(*w, 10, 20);
-        QCOMPARE(w->LX->text(), QStringLiteral("500020"));
-        QCOMPARE(w->LY->text(), QStringLiteral("4999960"));
-        w->C_Bonne->click();
+        QCOMPARE(w->VerifCalibra->LX->text(), QStringLiteral("500020"));
+        QCOMPARE(w->VerifCalibra->LY->text(), QStringLiteral("4999960"));
+        w->VerifCalibra->C_Bonne->click();
         QCOMPARE(shownPanel(*w), QStringLiteral("Routes"));
         movePointer(*w, 30, 40);
-        QCOMPARE(w->LX->text(), QStringLiteral("500020"));
-        QCOMPARE(w->X1_i->text(), QStringLiteral("0"));
+        QCOMPARE(w->VerifCalibra->LX->text(), QStringLiteral("500020"));
+        QCOMPARE(w->Calibra->X1_i->text(), QStringLiteral("0"));
     }
 
     void correcteDrawsTheLabels()
@@ -372,11 +386,11 @@ private slots:
         TestUtil::writeBytes(calFile(), crlf(kSampleLines));
         auto w = makeWindow();
         open(*w, m_map);
-        w->C_Bonne->click();
-        QCOMPARE(w->pictureFont().pointSize(), 30);
-        QCOMPARE(w->pictureFont().family(), QStringLiteral("Arial"));
-        const QImage &shown = w->displayedPicture();
-        const QImage &clean = w->cleanImage();
+        w->VerifCalibra->C_Bonne->click();
+        QCOMPARE(w->session().pictureFont().pointSize(), 30);
+        QCOMPARE(w->session().pictureFont().family(), QStringLiteral("Arial"));
+        const QImage &shown = w->session().picture();
+        const QImage &clean = w->session().cleanImage();
         QCOMPARE(shown.size(), clean.size());
         QVERIFY(shown.constBits() != clean.constBits());
         // A white box with blue text where the 501000 label is centred on
@@ -394,8 +408,8 @@ private slots:
         QVERIFY(!hasBlue(clean, QRect(450, 40, 100, 30)));
         QCOMPARE(shown.pixelColor(700, 300), clean.pixelColor(700, 300));
         // Drawing again starts from the clean map.
-        w->DrawGridLabels();
-        QVERIFY(hasBlue(w->displayedPicture(), QRect(450, 40, 100, 30)));
+        w->session().drawGridLabels();
+        QVERIFY(hasBlue(w->session().picture(), QRect(450, 40, 100, 30)));
     }
 
     void escapeValidates()
@@ -413,24 +427,24 @@ private slots:
         auto w = makeWindow();
         open(*w, m_map);
         fillSample(*w);
-        type(w->X1_c, QStringLiteral("12345"));
-        w->ValiCalibr->click();
+        type(w->Calibra->X1_c, QStringLiteral("12345"));
+        w->Calibra->ValiCalibr->click();
         QCOMPARE(m_platform->errors,
                  QStringList{QStringLiteral("'12345 ' n'est pas une valeur entière correcte")});
         QCOMPARE(shownPanel(*w), QStringLiteral("Calibra"));
         QVERIFY(!QFile::exists(calFile()));
         // The masks take digits only, up to their length.
-        type(w->Y1_c, QStringLiteral("12a34567890"));
-        QCOMPARE(w->Y1_c->text(), QStringLiteral("1234567"));
+        type(w->Calibra->Y1_c, QStringLiteral("12a34567890"));
+        QCOMPARE(w->Calibra->Y1_c->text(), QStringLiteral("1234567"));
     }
 
     void pointNeverCaptured()
     {
         auto w = makeWindow();
         open(*w, m_map);
-        fillSample(*w);
-        w->X3_i->setText(QString());
-        w->ValiCalibr->click();
+        fillSample(*w, 2);
+        QCOMPARE(w->Calibra->X3_i->text(), QString());
+        w->Calibra->ValiCalibr->click();
         QCOMPARE(m_platform->errors,
                  QStringList{QStringLiteral("'' n'est pas une valeur entière correcte")});
         QCOMPARE(shownPanel(*w), QStringLiteral("Calibra"));
@@ -441,43 +455,43 @@ private slots:
         auto w = makeWindow();
         open(*w, m_map);
         fillSample(*w);
-        w->Y2_i->setText(QStringLiteral("0"));
-        w->Y3_i->setText(QStringLiteral("0"));
-        w->ValiCalibr->click();
+        capturePoint(*w, 1, 1000, 0);
+        capturePoint(*w, 2, 0, 0);
+        w->Calibra->ValiCalibr->click();
         QVERIFY(m_platform->errors.isEmpty());
         QCOMPARE(shownPanel(*w), QStringLiteral("Calibra"));
         QVERIFY(!QFile::exists(calFile()));
-        QCOMPARE(w->LEchelle->text(), QStringLiteral("Echelle"));
+        QCOMPARE(w->VerifCalibra->LEchelle->text(), QStringLiteral("Echelle"));
     }
 
     void mapWithoutJfif()
     {
-        MapFixtures::JpegSpec spec = mapSpec();
+        MapFixtures::JpegParams spec = mapSpec();
         spec.jfif = false;
         m_map = writeMap(QStringLiteral("exif.jpg"), spec);
         auto w = makeWindow();
         open(*w, m_map);
-        QCOMPARE(w->displayedPicture().size(), QSize(kMapWidth, kMapHeight));
+        QCOMPARE(w->session().picture().size(), QSize(kMapWidth, kMapHeight));
         fillSample(*w);
-        w->ValiCalibr->click();
+        w->Calibra->ValiCalibr->click();
         QCOMPARE(m_platform->errors,
                  QStringList{QStringLiteral("Lecture au-delà de la fin de fichier")});
         QCOMPARE(shownPanel(*w), QStringLiteral("Calibra"));
-        QCOMPARE(w->LEchelle->text(), QStringLiteral("Echelle"));
+        QCOMPARE(w->VerifCalibra->LEchelle->text(), QStringLiteral("Echelle"));
         QVERIFY(!QFile::exists(calFile()));
         // The four triples were solved.
-        QCOMPARE(w->transform().f, (Coefficients{2500000, 0, -0.5}));
+        QCOMPARE(w->session().transform().f, (Coefficients{2500000, 0, -0.5}));
     }
 
     void zeroDensity()
     {
-        MapFixtures::JpegSpec spec = mapSpec();
+        MapFixtures::JpegParams spec = mapSpec();
         spec.ydens = 0;
         m_map = writeMap(QStringLiteral("zero.jpg"), spec);
         auto w = makeWindow();
         open(*w, m_map);
         fillSample(*w);
-        w->ValiCalibr->click();
+        w->Calibra->ValiCalibr->click();
         QCOMPARE(m_platform->errors,
                  QStringList{QStringLiteral("Division par zéro en virgule flottante")});
         QCOMPARE(shownPanel(*w), QStringLiteral("Calibra"));
@@ -486,15 +500,15 @@ private slots:
 
     void unitsCodeZeroCountsAsCentimetres()
     {
-        MapFixtures::JpegSpec spec = mapSpec();
+        MapFixtures::JpegParams spec = mapSpec();
         spec.units = 0;
         m_map = writeMap(QStringLiteral("ratio.jpg"), spec);
         auto w = makeWindow();
         open(*w, m_map);
         fillSample(*w);
-        w->ValiCalibr->click();
+        w->Calibra->ValiCalibr->click();
         QVERIFY(m_platform->errors.isEmpty());
-        QCOMPARE(w->LEchelle->text(), QStringLiteral("60000"));
+        QCOMPARE(w->VerifCalibra->LEchelle->text(), QStringLiteral("60000"));
     }
 
     void readOnlyMapCanBeCalibrated()
@@ -508,7 +522,7 @@ private slots:
         auto w = makeWindow();
         open(*w, m_map);
         fillSample(*w);
-        w->ValiCalibr->click();
+        w->Calibra->ValiCalibr->click();
         QVERIFY(m_platform->errors.isEmpty());
         QCOMPARE(shownPanel(*w), QStringLiteral("VerifCalibra"));
         QCOMPARE(TestUtil::readBytes(calFile()), crlf(kSampleLines));
@@ -518,17 +532,17 @@ private slots:
     {
         TestUtil::writeBytes(calFile(), crlf(kSampleLines.mid(0, 14)));
         auto w = makeWindow();
-        w->Y3_c->setText(QStringLiteral("1111111"));
+        w->Calibra->Y3_c->setText(QStringLiteral("1111111"));
         open(*w, m_map);
         QCOMPARE(m_platform->errors,
                  QStringList{QStringLiteral("Indice de liste hors limites (14)")});
         // The fields read so far are in place, and the calibration panel
         // lets the user validate a sound file.
         QCOMPARE(shownPanel(*w), QStringLiteral("Calibra"));
-        QCOMPARE(w->Y3_i->text(), QStringLiteral("800"));
-        QCOMPARE(w->Y3_c->text(), QStringLiteral("1111111"));
-        w->Y3_c->setText(QStringLiteral("4998400"));
-        w->ValiCalibr->click();
+        QCOMPARE(w->Calibra->Y3_i->text(), QStringLiteral("800"));
+        QCOMPARE(w->Calibra->Y3_c->text(), QStringLiteral("1111111"));
+        w->Calibra->Y3_c->setText(QStringLiteral("4998400"));
+        w->Calibra->ValiCalibr->click();
         QCOMPARE(shownPanel(*w), QStringLiteral("VerifCalibra"));
         QCOMPARE(TestUtil::readBytes(calFile()), crlf(kSampleLines));
     }
@@ -554,11 +568,11 @@ private slots:
         auto w = makeWindow();
         open(*w, m_map);
         fillSample(*w);
-        w->ValiCalibr->click();
+        w->Calibra->ValiCalibr->click();
         QCOMPARE(m_platform->errors,
                  QStringList{QStringLiteral("Impossible de créer le fichier ") + cal});
         QCOMPARE(shownPanel(*w), QStringLiteral("VerifCalibra"));
-        QCOMPARE(w->LEchelle->text(), QStringLiteral("23622"));
+        QCOMPARE(w->VerifCalibra->LEchelle->text(), QStringLiteral("23622"));
         QVERIFY(!QFile::exists(cal));
     }
 
@@ -570,15 +584,15 @@ private slots:
         TestUtil::writeBytes(calFile(), crlf(lines));
         auto w = makeWindow();
         open(*w, m_map);
-        QCOMPARE(w->LZone->text(), QStringLiteral("32"));
-        w->C_Fauuse->click();
+        QCOMPARE(w->VerifCalibra->LZone->text(), QStringLiteral("32"));
+        w->VerifCalibra->C_Fauuse->click();
         QCOMPARE(shownPanel(*w), QStringLiteral("Calibra"));
-        QCOMPARE(w->X1_c->text(), QStringLiteral("500000"));
-        QCOMPARE(w->Y2_c->text(), QStringLiteral("4998400"));
-        QCOMPARE(w->X2_i->text(), QStringLiteral("1000"));
-        QCOMPARE(w->M_Zone->text(), QStringLiteral("31"));
-        QCOMPARE(w->M_lettre->text(), QStringLiteral("U"));
-        w->ValiCalibr->click();
+        QCOMPARE(w->Calibra->X1_c->text(), QStringLiteral("500000"));
+        QCOMPARE(w->Calibra->Y2_c->text(), QStringLiteral("4998400"));
+        QCOMPARE(w->Calibra->X2_i->text(), QStringLiteral("1000"));
+        QCOMPARE(w->Calibra->M_Zone->text(), QStringLiteral("31"));
+        QCOMPARE(w->Calibra->M_lettre->text(), QStringLiteral("U"));
+        w->Calibra->ValiCalibr->click();
         QCOMPARE(TestUtil::readBytes(calFile()), crlf(kSampleLines));
     }
 
@@ -589,14 +603,14 @@ private slots:
         lines[13] = QStringLiteral("0");
         TestUtil::writeBytes(calFile(), crlf(lines));
         auto w = makeWindow();
-        w->LEchelle->setText(QStringLiteral("12345"));
         open(*w, m_map);
         QVERIFY(m_platform->errors.isEmpty());
         QCOMPARE(shownPanel(*w), QStringLiteral("VerifCalibra"));
         movePointer(*w, 10, 20);
-        QCOMPARE(w->LX->text(), QStringLiteral("0"));
-        QCOMPARE(w->LY->text(), QStringLiteral("0"));
-        QCOMPARE(w->LEchelle->text(), QStringLiteral("12345"));
+        QCOMPARE(w->VerifCalibra->LX->text(), QStringLiteral("0"));
+        QCOMPARE(w->VerifCalibra->LY->text(), QStringLiteral("0"));
+        // The scale keeps the text it had.
+        QCOMPARE(w->VerifCalibra->LEchelle->text(), QStringLiteral("Echelle"));
     }
 
     void quitAndCloseBox()
@@ -604,10 +618,10 @@ private slots:
         TestUtil::writeBytes(calFile(), crlf(kSampleLines));
         auto w = makeWindow();
         open(*w, m_map);
-        w->Button1->click();
+        w->VerifCalibra->Button1->click();
         QVERIFY(!w->isVisible());
         QVERIFY(!w->isMapActive());
-        QVERIFY(w->calibrationLines().isEmpty());
+        QVERIFY(w->session().calibrationLines().isEmpty());
         open(*w, m_map);
         QVERIFY(w->isVisible());
         QCOMPARE(shownPanel(*w), QStringLiteral("VerifCalibra"));
@@ -628,15 +642,17 @@ private slots:
         // On a map already shown, the failing reset changes nothing.
         TestUtil::writeBytes(calFile(), crlf(kSampleLines));
         open(*w, m_map);
-        w->C_Bonne->click();
+        w->VerifCalibra->C_Bonne->click();
         m_platform->errors.clear();
         const QString missing = m_dir->filePath(QStringLiteral("absente.jpg"));
         open(*w, missing);
         QCOMPARE(m_platform->errors,
                  QStringList{QStringLiteral("Impossible d'ouvrir le fichier ") + missing});
         QCOMPARE(shownPanel(*w), QStringLiteral("Routes"));
-        QCOMPARE(w->displayedPicture().size(), QSize(kMapWidth, kMapHeight));
-        QCOMPARE(w->cleanImage().size(), QSize(kMapWidth, kMapHeight));
+        QCOMPARE(w->session().picture().size(), QSize(kMapWidth, kMapHeight));
+        // The panel cannot act on the lists that went with the old map.
+        QVERIFY(w->session().loadFailed());
+        QVERIFY(!w->Routes->RNouvelle->isEnabled());
 
         // A truncated map.
         m_platform->errors.clear();
@@ -657,15 +673,15 @@ private slots:
         auto w = makeWindow();
         open(*w, m_map);
         QVERIFY(w->isMapActive());
-        w->C_Bonne->click();
+        w->VerifCalibra->C_Bonne->click();
         QCOMPARE(shownPanel(*w), QStringLiteral("Routes"));
-        QVERIFY(!w->calibrationLines().isEmpty());
+        QVERIFY(!w->session().calibrationLines().isEmpty());
 
         // Another program, then back: nothing happens.
         QApplication::setActiveWindow(nullptr);
         QApplication::setActiveWindow(w.get());
         QCOMPARE(shownPanel(*w), QStringLiteral("Routes"));
-        QVERIFY(!w->calibrationLines().isEmpty());
+        QVERIFY(!w->session().calibrationLines().isEmpty());
 
         // A dialog of a command (file, print, error) comes and goes.
         QDialog box(w.get());
@@ -681,17 +697,17 @@ private slots:
         // window is active again, which resets it.
         QApplication::setActiveWindow(&main);
         QVERIFY(!w->isMapActive());
-        QVERIFY(w->calibrationLines().isEmpty());
-        QVERIFY(w->cleanImage().isNull());
+        QVERIFY(w->session().calibrationLines().isEmpty());
+        QVERIFY(w->session().cleanImage().isNull());
         QCOMPARE(shownPanel(*w), QStringLiteral("Routes"));
         QApplication::setActiveWindow(w.get());
         QVERIFY(w->isMapActive());
         QCOMPARE(shownPanel(*w), QStringLiteral("VerifCalibra"));
-        QCOMPARE(w->calibrationLines(), kSampleLines);
-        QCOMPARE(w->cleanImage().size(), QSize(kMapWidth, kMapHeight));
+        QCOMPARE(w->session().calibrationLines(), kSampleLines);
+        QCOMPARE(w->session().cleanImage().size(), QSize(kMapWidth, kMapHeight));
 
         // Another program, then the main window, then the map: reset.
-        w->C_Bonne->click();
+        w->VerifCalibra->C_Bonne->click();
         QApplication::setActiveWindow(nullptr);
         QApplication::setActiveWindow(&main);
         QApplication::setActiveWindow(w.get());
@@ -700,7 +716,7 @@ private slots:
         // A modeless window of the program counts like the main window.
         QDialog tool;
         tool.show();
-        w->C_Bonne->click();
+        w->VerifCalibra->C_Bonne->click();
         QApplication::setActiveWindow(&tool);
         QApplication::setActiveWindow(w.get());
         QCOMPARE(shownPanel(*w), QStringLiteral("VerifCalibra"));
@@ -713,18 +729,18 @@ private slots:
         main.show();
         auto w = makeWindow();
         open(*w, m_map);
-        QCOMPARE(w->imageCache().decodeCount(), 1);
-        const uchar *pixels = w->cleanImage().constBits();
+        QCOMPARE(w->session().imageCache().decodeCount(), 1);
+        const uchar *pixels = w->session().cleanImage().constBits();
         QApplication::setActiveWindow(&main);
         QApplication::setActiveWindow(w.get());
-        QCOMPARE(w->imageCache().decodeCount(), 1);
-        QCOMPARE(w->cleanImage().constBits(), pixels);
+        QCOMPARE(w->session().imageCache().decodeCount(), 1);
+        QCOMPARE(w->session().cleanImage().constBits(), pixels);
         // The displayed picture starts as the clean one, unshared only when
         // drawn on.
-        QCOMPARE(w->displayedPicture().constBits(), pixels);
+        QCOMPARE(w->session().picture().constBits(), pixels);
 
         // A changed file is decoded again.
-        MapFixtures::JpegSpec spec = mapSpec();
+        MapFixtures::JpegParams spec = mapSpec();
         TestUtil::writeBytes(m_map,
                              MapFixtures::makeJpeg(spec, [](int, int) { return Qt::black; }));
         QFile file(m_map);
@@ -734,8 +750,8 @@ private slots:
         file.close();
         QApplication::setActiveWindow(&main);
         QApplication::setActiveWindow(w.get());
-        QCOMPARE(w->imageCache().decodeCount(), 2);
-        QVERIFY(MapFixtures::near(w->displayedPicture().pixelColor(5, 5), QColor(0, 0, 0)));
+        QCOMPARE(w->session().imageCache().decodeCount(), 2);
+        QVERIFY(MapFixtures::near(w->session().picture().pixelColor(5, 5), QColor(0, 0, 0)));
     }
 
     void resetFillsTheRoutePanelFields()
@@ -743,39 +759,34 @@ private slots:
         auto w = makeWindow();
         QString title = QStringLiteral("Tour du Mont Blanc");
         w->setCatalogueTitleSource([&title] { return title; });
-        w->RWaypoints->setEnabled(true);
-        w->RSupprimer->setEnabled(true);
+        w->Routes->RWaypoints->setEnabled(true);
+        w->Routes->RSupprimer->setEnabled(true);
         open(*w, m_map);
-        QCOMPARE(w->RLNouvelle->text(), QStringLiteral("Tour du Mont Blanc"));
-        QVERIFY(!w->RWaypoints->isEnabled());
-        QVERIFY(!w->RSupprimer->isEnabled());
+        QCOMPARE(w->Routes->RLNouvelle->text(), QStringLiteral("Tour du Mont Blanc"));
+        QVERIFY(!w->Routes->RWaypoints->isEnabled());
+        QVERIFY(!w->Routes->RSupprimer->isEnabled());
 
         fillSample(*w);
-        w->ValiCalibr->click();
-        QCOMPARE(w->WZone->text(), QStringLiteral("31"));
-        QCOMPARE(w->WLettre->text(), QStringLiteral("U"));
-        QCOMPARE(w->WSysteme->text(), QStringLiteral("ED50"));
-        w->VerifCalibra->hide();
-        w->Waypoints->show();
-        movePointer(*w, 10, 20);
-        QCOMPARE(w->WX->text(), QStringLiteral("500020"));
-        QCOMPARE(w->WY->text(), QStringLiteral("4999960"));
+        w->Calibra->ValiCalibr->click();
+        QCOMPARE(w->Waypoints->WZone->text(), QStringLiteral("31"));
+        QCOMPARE(w->Waypoints->WLettre->text(), QStringLiteral("U"));
+        QCOMPARE(w->Waypoints->WSysteme->text(), QStringLiteral("ED50"));
     }
 
     void pointerBesideThePicture()
     {
-        MapFixtures::JpegSpec spec;
+        MapFixtures::JpegParams spec;
         spec.width = 100;
         spec.height = 80;
         m_map = writeMap(QStringLiteral("petite.jpg"), spec);
         auto w = makeWindow();
         open(*w, m_map);
         movePointer(*w, 150, 50);
-        QCOMPARE(w->X1_i->text(), QString());
+        QCOMPARE(w->Calibra->X1_i->text(), QString());
         movePointer(*w, 99, 79);
-        QCOMPARE(w->X1_i->text(), QStringLiteral("99"));
+        QCOMPARE(w->Calibra->X1_i->text(), QStringLiteral("99"));
         clickMap(*w, 100, 10);
-        QVERIFY(w->CheckP1->isChecked());
+        QVERIFY(w->Calibra->CheckP1->isChecked());
     }
 
     void scrollingRepaintsOnlyTheUncoveredStrip()

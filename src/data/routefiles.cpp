@@ -2,6 +2,7 @@
 
 #include "data/appstate.h"
 #include "data/linelist.h"
+#include "data/quorerror.h"
 
 namespace RouteFiles {
 
@@ -60,6 +61,21 @@ int waypointCount(const QStringList &waypointLines)
 const QString &waypointField(const QStringList &waypointLines, int waypoint, WaypointLine line)
 {
     return waypointLines.at(qsizetype(waypoint) * kLinesPerWaypoint + line);
+}
+
+WaypointRecord::WaypointRecord(const QStringList &lines, qsizetype first)
+    : m_lines(lines), m_first(first)
+{
+    const qsizetype last = first + kLinesPerWaypoint - 1;
+    if (first < 0 || last >= lines.size())
+        throwListIndex(int(first < 0 ? first : lines.size()));
+}
+
+void appendWaypoint(QStringList &waypointLines, const NewWaypoint &waypoint)
+{
+    waypointLines << waypoint.label << waypoint.easting << waypoint.northing << waypoint.altitude
+                  << waypoint.mapName << waypoint.zone << waypoint.letter << waypoint.datum
+                  << kNoLabelOffset << kNoLabelOffset;
 }
 
 } // namespace RouteFiles

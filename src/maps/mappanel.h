@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QFrame>
+
+#include <functional>
+
+class MapSession;
+class Platform;
+class QLabel;
+class QLineEdit;
+class QPrinter;
+class QPushButton;
+
+// What the side panels of the map window share: the session they show and
+// act on, and the few services of the window around them.
+struct MapPanelHost
+{
+    MapSession &session;
+    Platform &platform;
+    // The map window: parent of dialogs and of the error display.
+    QWidget *window;
+    // "Quiter": closes the map window.
+    std::function<void()> quit;
+    // Shows the whole session again: every panel and which one is visible.
+    std::function<void()> refresh;
+    // The printer kept for the window's life, so that the orientation chosen
+    // for one print stays for the next.
+    std::function<QPrinter &()> printer;
+};
+
+// One side panel of the map window, docked on its right: lime green with red
+// captions. It shows the session and forwards each handler to it.
+class MapPanel : public QFrame
+{
+    Q_OBJECT
+public:
+    static constexpr int kWidth = 233;
+    static constexpr int kMargin = 8;
+
+    MapPanel(const QString &name, int width, MapPanelHost host, QWidget *parent);
+
+    // Shows the session's state in the controls.
+    virtual void refresh() = 0;
+
+protected:
+    // Runs a handler's body through the error guard, then shows the session
+    // as it stands, whether the body ended or failed half-way.
+    void run(const std::function<void()> &body);
+
+    QLabel *caption(const QString &text);
+    QPushButton *button(const QString &name, const QString &text);
+    // Set only when different, so that a field being typed in keeps its
+    // cursor; no handler runs.
+    static void display(QLabel *label, const QString &text);
+    static void display(QLineEdit *field, const QString &text);
+
+    MapSession &m_session;
+    MapPanelHost m_host;
+};

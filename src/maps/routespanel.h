@@ -1,0 +1,32 @@
+#pragma once
+
+#include "mappanel.h"
+
+class StringListView;
+
+// The routes panel: the project's routes, created, deleted, and opened on
+// the waypoints panel.
+class RoutesPanel : public MapPanel
+{
+    Q_OBJECT
+public:
+    static constexpr int kRoutesWidth = 230;
+
+    RoutesPanel(MapPanelHost host, QWidget *parent);
+
+    void refresh() override;
+
+    void ChRoutesClick(int row);
+    void RNouvelleClick();
+    void RSupprimerClick();
+    void RWaypointsClick();
+
+    QPushButton *RWaypoints = nullptr;
+    QLineEdit *RLWaypoints = nullptr;
+    StringListView *ChRoutes = nullptr;
+    QPushButton *RNouvelle = nullptr;
+    QLineEdit *RLNouvelle = nullptr;
+    QPushButton *RSupprimer = nullptr;
+    QLineEdit *RLsupprimer = nullptr;
+    QPushButton *Button2 = nullptr;
+};
