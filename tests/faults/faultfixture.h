@@ -158,9 +158,9 @@ inline QStringList waypointLines()
     return lines;
 }
 
-inline MapFixtures::JpegSpec mapSpec()
+inline MapFixtures::JpegParams mapSpec()
 {
-    MapFixtures::JpegSpec spec;
+    MapFixtures::JpegParams spec;
     spec.width = 400;
     spec.height = 300;
     spec.quality = 90;

@@ -203,7 +203,7 @@ private slots:
     // is as incomplete.
     void hugeHeaderWithoutDataIsRefused()
     {
-        MapFixtures::JpegSpec spec;
+        MapFixtures::JpegParams spec;
         spec.width = 24;
         spec.height = 16;
         QByteArray bytes = MapFixtures::makeJpeg(spec);

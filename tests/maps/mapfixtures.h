@@ -16,7 +16,7 @@
 
 namespace MapFixtures {
 
-struct JpegSpec
+struct JpegParams
 {
     int width = 64;
     int height = 48;
@@ -44,7 +44,7 @@ inline QColor quadrants(int x, int y, int width, int height)
     return QColor(255, 255, 255);
 }
 
-inline QByteArray makeJpeg(const JpegSpec &spec, Painter paint = {})
+inline QByteArray makeJpeg(const JpegParams &spec, Painter paint = {})
 {
     jpeg_compress_struct cinfo;
     jpeg_error_mgr jerr;

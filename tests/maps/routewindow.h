@@ -128,15 +128,15 @@ public:
         QApplication::setActiveWindow(nullptr);
     }
 
-    static MapFixtures::JpegSpec paperSpec()
+    static MapFixtures::JpegParams paperSpec()
     {
-        MapFixtures::JpegSpec spec;
+        MapFixtures::JpegParams spec;
         spec.width = kMapWidth;
         spec.height = kMapHeight;
         return spec;
     }
 
-    QString writeMap(const QString &name, const MapFixtures::JpegSpec &spec)
+    QString writeMap(const QString &name, const MapFixtures::JpegParams &spec)
     {
         const QString path = dir->filePath(name);
         TestUtil::writeBytes(path, MapFixtures::makeJpeg(spec, [](int, int) { return kPaper; }));

@@ -95,7 +95,7 @@ private slots:
 
     void generatedJpegHeader()
     {
-        MapFixtures::JpegSpec spec;
+        MapFixtures::JpegParams spec;
         spec.units = 0;
         spec.xdens = 1;
         spec.ydens = 2;

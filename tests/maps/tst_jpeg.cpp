@@ -36,7 +36,7 @@ private slots:
 
     void decodesAtItsOwnSize()
     {
-        MapFixtures::JpegSpec spec;
+        MapFixtures::JpegParams spec;
         spec.width = 120;
         spec.height = 90;
         const QImage image = decodeJpegData(MapFixtures::makeJpeg(spec));
@@ -52,7 +52,7 @@ private slots:
     {
         // A picture with detail everywhere, decoded by the toolkit's reader
         // as a cross-check of the rows and channel order.
-        MapFixtures::JpegSpec spec;
+        MapFixtures::JpegParams spec;
         spec.width = 97; // not a multiple of the block size
         spec.height = 61;
         const QByteArray bytes = MapFixtures::makeJpeg(spec, [](int x, int y) {
@@ -77,7 +77,7 @@ private slots:
 
     void greyMapComesOutInColour()
     {
-        MapFixtures::JpegSpec spec;
+        MapFixtures::JpegParams spec;
         spec.grey = true;
         const QImage image = decodeJpegData(MapFixtures::makeJpeg(spec));
         QCOMPARE(image.format(), QImage::Format_RGB888);
@@ -135,7 +135,7 @@ private slots:
 
     void truncatedJpeg()
     {
-        MapFixtures::JpegSpec spec;
+        MapFixtures::JpegParams spec;
         spec.width = 200;
         spec.height = 200;
         const QByteArray bytes = MapFixtures::makeJpeg(
@@ -170,7 +170,7 @@ private slots:
         QCOMPARE(errorOf([&] { decodeJpegFile(path); }), jpegError(JERR_INPUT_EMPTY));
         TestUtil::writeBytes(path, QByteArray("Ceci n'est pas une carte"));
         QCOMPARE(errorOf([&] { decodeJpegFile(path); }), jpegError(JERR_NO_SOI));
-        MapFixtures::JpegSpec spec;
+        MapFixtures::JpegParams spec;
         spec.width = 300;
         spec.height = 200;
         const QByteArray whole = MapFixtures::makeJpeg(
@@ -183,7 +183,7 @@ private slots:
     {
         // More than a megabyte of JPEG reaches the decoder in pieces; the
         // picture is the same as from the bytes in memory.
-        MapFixtures::JpegSpec spec;
+        MapFixtures::JpegParams spec;
         spec.width = 1500;
         spec.height = 1000;
         spec.quality = 100;
@@ -243,7 +243,7 @@ private slots:
         cache.load(path);
 
         // Same size, different pixels, and a different modification time.
-        MapFixtures::JpegSpec spec;
+        MapFixtures::JpegParams spec;
         const QByteArray other = MapFixtures::makeJpeg(spec, [](int, int) { return Qt::black; });
         TestUtil::writeBytes(path, other);
         QFile file(path);

@@ -134,7 +134,7 @@ class MapPrintTest : public QObject
     // A calibrated map of the given size and densities, on its waypoint panel.
     void openMap(int width, int height, quint16 xdens, quint16 ydens)
     {
-        MapFixtures::JpegSpec spec = Fixture::paperSpec();
+        MapFixtures::JpegParams spec = Fixture::paperSpec();
         spec.width = width;
         spec.height = height;
         spec.xdens = xdens;

@@ -76,16 +76,16 @@ private:
 
     QString calFile() const { return calibrationFileName(m_map); }
 
-    QString writeMap(const QString &name, const MapFixtures::JpegSpec &spec)
+    QString writeMap(const QString &name, const MapFixtures::JpegParams &spec)
     {
         const QString path = m_dir->filePath(name);
         TestUtil::writeBytes(path, MapFixtures::makeJpeg(spec));
         return path;
     }
 
-    static MapFixtures::JpegSpec mapSpec()
+    static MapFixtures::JpegParams mapSpec()
     {
-        MapFixtures::JpegSpec spec;
+        MapFixtures::JpegParams spec;
         spec.width = kMapWidth;
         spec.height = kMapHeight;
         spec.quality = 50;
@@ -93,9 +93,9 @@ private:
     }
 
     // Larger than any screen's work area, so that it scrolls both ways.
-    static MapFixtures::JpegSpec largeSpec()
+    static MapFixtures::JpegParams largeSpec()
     {
-        MapFixtures::JpegSpec spec = mapSpec();
+        MapFixtures::JpegParams spec = mapSpec();
         spec.width = 4000;
         spec.height = 3000;
         return spec;
@@ -452,7 +452,7 @@ private slots:
 
     void mapWithoutJfif()
     {
-        MapFixtures::JpegSpec spec = mapSpec();
+        MapFixtures::JpegParams spec = mapSpec();
         spec.jfif = false;
         m_map = writeMap(QStringLiteral("exif.jpg"), spec);
         auto w = makeWindow();
@@ -471,7 +471,7 @@ private slots:
 
     void zeroDensity()
     {
-        MapFixtures::JpegSpec spec = mapSpec();
+        MapFixtures::JpegParams spec = mapSpec();
         spec.ydens = 0;
         m_map = writeMap(QStringLiteral("zero.jpg"), spec);
         auto w = makeWindow();
@@ -486,7 +486,7 @@ private slots:
 
     void unitsCodeZeroCountsAsCentimetres()
     {
-        MapFixtures::JpegSpec spec = mapSpec();
+        MapFixtures::JpegParams spec = mapSpec();
         spec.units = 0;
         m_map = writeMap(QStringLiteral("ratio.jpg"), spec);
         auto w = makeWindow();
@@ -724,7 +724,7 @@ private slots:
         QCOMPARE(w->displayedPicture().constBits(), pixels);
 
         // A changed file is decoded again.
-        MapFixtures::JpegSpec spec = mapSpec();
+        MapFixtures::JpegParams spec = mapSpec();
         TestUtil::writeBytes(m_map,
                              MapFixtures::makeJpeg(spec, [](int, int) { return Qt::black; }));
         QFile file(m_map);
@@ -764,7 +764,7 @@ private slots:
 
     void pointerBesideThePicture()
     {
-        MapFixtures::JpegSpec spec;
+        MapFixtures::JpegParams spec;
         spec.width = 100;
         spec.height = 80;
         m_map = writeMap(QStringLiteral("petite.jpg"), spec);
