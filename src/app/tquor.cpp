@@ -37,6 +37,7 @@ namespace {
 constexpr int kWindowFontPixels = 13;
 constexpr int kCatalogueFontPixels = 16;
 constexpr int kStageFontPixels = 15;
+constexpr int kFirstStageRow = 1;
 constexpr int kCatalogueWidths[Catalogue::kColumns] = {185, 392, 76, 56, 59};
 constexpr int kStageWidths[Itinerary::kColumns] = {230, 61, 62, 186, 78, 73, 77};
 const QString kCaptionPrefix = QStringLiteral("Editeur de route pour ");
@@ -229,11 +230,22 @@ void TQuor::buildGrids()
         liste_iti->setColumnWidth(c, kCatalogueWidths[c]);
     setHelp(liste_iti, HelpContext::CatalogueGrid);
 
+    // A new stage grid has its cursor on the first stage, so the first
+    // opening of an itinerary moves nothing and shows the times of its file.
+    // The move is made before the notification exists, so it computes nothing.
+    m_stages.moveTo(Itinerary::Place, kFirstStageRow);
     m_stageModel = new GridModel(m_stages, /*fixedHeaderRow=*/true, this);
     liste_eta = new GridView(m_stageModel, m_platform, central);
     liste_eta->setObjectName(QStringLiteral("liste_eta"));
+    // The stage grid keeps the system's colours under the lime window, and
+    // shows only its seven columns under the header row: no row numbers.
+    liste_eta->setPalette(systemPalette());
     liste_eta->setFont(arial(kStageFontPixels));
+    liste_eta->verticalHeader()->hide();
+    // Without the row-number column, rows are resized by their lines in the
+    // place column.
     liste_eta->verticalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    liste_eta->setRowResizeColumn(Itinerary::Place);
     liste_eta->setMaskProvider(&TQuor::liste_etaGetEditMask);
     m_stages.setSelectHandler([this](int column, int row) { liste_etaSelectCell(column, row); });
     for (int c = 0; c < Itinerary::kColumns; ++c)
@@ -502,7 +514,7 @@ void TQuor::enterItineraryView()
     // A failure is shown and the view still opens, so the user can mend the
     // cell.
     guarded(m_platform, this, [&] { m_stages.setCol(Itinerary::Place); });
-    guarded(m_platform, this, [&] { m_stages.setRow(1); });
+    guarded(m_platform, this, [&] { m_stages.setRow(kFirstStageRow); });
     liste_eta->setFocus();
 
     Voyages1->setTitle(QStringLiteral("I&tinéraire"));

@@ -1,6 +1,7 @@
 #include "quorerror.h"
 
 #include <cerrno>
+#include <limits>
 
 QuorError::QuorError(QString text) : m_text(std::move(text)), m_utf8(m_text.toUtf8()) {}
 
@@ -50,8 +51,14 @@ int ioCodeFromErrno(int err)
     case EFBIG:
         return IoCode::DiskFull;
     default:
-        return err;
+        break;
     }
+    // Every other system error keeps its own number, shifted above the
+    // runtime's codes: passed through as it is, EIO (5) would read "access
+    // refused" and ENETDOWN (100) "read beyond the end".
+    if (err > 0 && err <= std::numeric_limits<int>::max() - IoCode::SystemErrorBase)
+        return IoCode::SystemErrorBase + err;
+    return IoCode::SystemErrorBase;
 }
 
 void throwIoError(int code)

@@ -28,10 +28,14 @@ constexpr int AccessDenied = 5;
 constexpr int ReadBeyondEnd = 100;
 constexpr int DiskFull = 101;
 constexpr int InvalidNumericInput = 106;
+// A system error without a code of its own is shown as this base plus its
+// errno, so "Erreur E/S 1005" is EIO and no number clashes with a code above.
+constexpr int SystemErrorBase = 1000;
 } // namespace IoCode
 
 QString ioErrorText(int code);
-// Maps a POSIX errno to the runtime's input/output code.
+// Maps a POSIX errno to the runtime's input/output code: the families that
+// have a code of their own get it, every other error SystemErrorBase + errno.
 int ioCodeFromErrno(int err);
 
 [[noreturn]] void throwIoError(int code);

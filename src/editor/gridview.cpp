@@ -7,6 +7,15 @@
 
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMouseEvent>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+// How far from a row's lower line, in pixels, the pointer still takes it.
+constexpr int kRowLineGrip = 3;
+} // namespace
 
 QWidget *GridDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem &,
                                     const QModelIndex &index) const
@@ -96,4 +105,65 @@ void GridView::onViewCurrentChanged(const QModelIndex &current, const QModelInde
         // The cursor stays on its cell.
         QMetaObject::invokeMethod(this, &GridView::syncFromGrid, Qt::QueuedConnection);
     }
+}
+
+void GridView::setRowResizeColumn(int column)
+{
+    m_rowResizeColumn = column;
+    // The pointer's shape tells where a line can be taken.
+    viewport()->setMouseTracking(column >= 0);
+}
+
+int GridView::rowLineAt(const QPoint &pos) const
+{
+    if (m_rowResizeColumn < 0 || columnAt(pos.x()) != m_rowResizeColumn)
+        return -1;
+    // The line under a row is also the top of the next one, so look at the
+    // rows just above and below the pointer.
+    for (const int y : {pos.y() - kRowLineGrip, pos.y() + kRowLineGrip}) {
+        const int row = rowAt(y);
+        if (row < 0)
+            continue;
+        const int bottom = rowViewportPosition(row) + rowHeight(row);
+        if (std::abs(pos.y() - bottom) <= kRowLineGrip)
+            return row;
+    }
+    return -1;
+}
+
+void GridView::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton) {
+        m_resizingRow = rowLineAt(event->position().toPoint());
+        if (m_resizingRow >= 0)
+            return;
+    }
+    QTableView::mousePressEvent(event);
+}
+
+void GridView::mouseMoveEvent(QMouseEvent *event)
+{
+    const QPoint pos = event->position().toPoint();
+    if (m_resizingRow >= 0) {
+        const int height = std::max(pos.y() - rowViewportPosition(m_resizingRow),
+                                    verticalHeader()->minimumSectionSize());
+        verticalHeader()->resizeSection(m_resizingRow, height);
+        return;
+    }
+    if (event->buttons() == Qt::NoButton) {
+        if (rowLineAt(pos) >= 0)
+            viewport()->setCursor(Qt::SplitVCursor);
+        else
+            viewport()->unsetCursor();
+    }
+    QTableView::mouseMoveEvent(event);
+}
+
+void GridView::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (m_resizingRow >= 0 && event->button() == Qt::LeftButton) {
+        m_resizingRow = -1;
+        return;
+    }
+    QTableView::mouseReleaseEvent(event);
 }

@@ -41,12 +41,24 @@ public:
     void setMaskProvider(GridDelegate::MaskProvider provider);
     // Shows the grid's current cell as the view's current index.
     void syncFromGrid();
+    // Lets the user resize a row by dragging its lower line within `column`,
+    // for a grid that shows no row numbers to drag; -1 turns this off.
+    void setRowResizeColumn(int column);
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
     void onViewCurrentChanged(const QModelIndex &current, const QModelIndex &previous);
+    // The view row whose lower line lies under `pos`, or -1.
+    int rowLineAt(const QPoint &pos) const;
 
     GridModel *m_model;
     GridDelegate *m_delegate;
     Platform &m_platform;
     bool m_syncing = false;
+    int m_rowResizeColumn = -1;
+    int m_resizingRow = -1;
 };

@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -160,6 +161,82 @@ private slots:
         const QByteArray stages = readBytes(w.file("quor0.qud"));
         QCOMPARE(stages.mid(96 + 41, 3), QByteArray("\x02MM"));
         QCOMPARE(LittleEndian::readDouble(readBytes(w.file("Quord.qud")), 80), 11.5 / 24);
+    }
+
+    void theFirstOpeningShowsTheFileAsStored()
+    {
+        Window w;
+        w.main().show();
+        StringGrid stored(Itinerary::kColumns, Itinerary::kGridRows);
+        stored.setCell(Place, 1, "Col");
+        stored.setCell(Time, 1, "08:00");
+        stored.setCell(Time, 2, "12:00");
+        stored.setCell(Means, 4, "M ");
+        stored.setCell(Distance, 4, "2000");
+        const QByteArray bytes = Itinerary::blockFromGrid(stored, QByteArray(4800, '\0'));
+        writeBytes(w.file("quor0.qud"), bytes);
+        w.catalogue().setCell(3, 0, "07:00");
+        w.catalogue().setCell(4, 0, "13:00");
+
+        w.main().Itinraire1->trigger();
+        StringGrid &g = w.stages();
+        QCOMPARE(g.cell(Time, 1), QStringLiteral("08:00"));
+        QCOMPARE(g.cell(Time, 2), QStringLiteral("12:00"));
+        QCOMPARE(g.cell(Time, 5), QString());
+        QCOMPARE(g.cell(Means, 4), QStringLiteral("M "));
+        QCOMPARE(w.catalogue().cell(4, 0), QStringLiteral("13:00"));
+        QCOMPARE(readBytes(w.file("quor0.qud")), bytes);
+
+        w.clickStage(Place, 3);
+        QCOMPARE(g.cell(Time, 1), QStringLiteral("07:00"));
+        QCOMPARE(g.cell(Time, 2), QString());
+        QCOMPARE(g.cell(Means, 4), QStringLiteral("MP"));
+        QCOMPARE(g.cell(Time, 5), QStringLiteral("07:30"));
+        QCOMPARE(w.catalogue().cell(4, 0), QStringLiteral("07:30"));
+
+        // A later opening finds the cursor elsewhere and computes as it moves.
+        w.platform.confirmAnswers << false;
+        w.main().Itinraire1->trigger();
+        w.main().Itinraire1->trigger();
+        QCOMPARE(g.cell(Time, 2), QString());
+        QCOMPARE(g.cell(Time, 5), QStringLiteral("07:30"));
+        QVERIFY(w.platform.errors.isEmpty());
+    }
+
+    void theStageGridHasTheSystemLook()
+    {
+        Window w;
+        w.main().show();
+        w.main().Itinraire1->trigger();
+        GridView *stages = w.main().liste_eta;
+        GridView *catalogue = w.main().liste_iti;
+        const QPalette system = QApplication::palette();
+        for (auto role : {QPalette::Base, QPalette::Window, QPalette::Text, QPalette::Button})
+            QCOMPARE(stages->palette().color(role), system.color(role));
+        QCOMPARE(stages->palette().color(QPalette::Base), QColor(Qt::white));
+        QCOMPARE(catalogue->palette().color(QPalette::Base), QColor(0, 255, 0));
+        QCOMPARE(catalogue->palette().color(QPalette::Text), QColor(255, 0, 0));
+        QCOMPARE(stages->font().family(), QStringLiteral("Arial"));
+        QCOMPARE(stages->font().pixelSize(), 15);
+        QCOMPARE(stages->model()->columnCount(), 7);
+        QVERIFY(!stages->verticalHeader()->isVisible());
+        QVERIFY(stages->horizontalHeader()->isVisible());
+
+        // Rows are resized by dragging their lower line in the place column.
+        const int before = stages->rowHeight(1);
+        const QRect cell = stages->visualRect(stages->model()->index(1, Place));
+        const QPoint line(cell.center().x(), stages->rowViewportPosition(1) + before);
+        QTest::mousePress(stages->viewport(), Qt::LeftButton, {}, line);
+        QTest::mouseMove(stages->viewport(), line + QPoint(0, 15));
+        QTest::mouseRelease(stages->viewport(), Qt::LeftButton, {}, line + QPoint(0, 15));
+        QCOMPARE(stages->rowHeight(1), before + 15);
+        QCOMPARE(w.stages().row(), 1);
+        // Elsewhere the same press selects a cell.
+        const QRect other = stages->visualRect(stages->model()->index(1, Distance));
+        QTest::mouseClick(stages->viewport(), Qt::LeftButton, {},
+                          QPoint(other.center().x(), other.bottom() + 1));
+        QCOMPARE(stages->rowHeight(1), before + 15);
+        QCOMPARE(w.stages().col(), Distance);
     }
 
     void aFailingComputationKeepsTheCursor()

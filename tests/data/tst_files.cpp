@@ -143,6 +143,40 @@ private slots:
         QCOMPARE(ioErrorText(106), QStringLiteral("Saisie numérique incorrecte"));
         QCOMPARE(ioErrorText(32), QStringLiteral("Erreur E/S 32"));
     }
+
+    void systemErrorsNeverPoseAsAnotherCode()
+    {
+        const struct
+        {
+            int err;
+            const char *text;
+        } cases[] = {
+            {ENOENT, "Fichier introuvable"},
+            {ENOTDIR, "Nom de fichier incorrect"},
+            {EMFILE, "Trop de fichiers ouverts"},
+            {EROFS, "Accès au fichier refusé"},
+            {EDQUOT, "Disque plein"},
+            // Their own numbers are 5, 100, 101 and 106 on this system.
+            {EIO, "Erreur E/S 1005"},
+            {ENETDOWN, "Erreur E/S 1100"},
+            {ENETUNREACH, "Erreur E/S 1101"},
+            {EISCONN, "Erreur E/S 1106"},
+            {4242, "Erreur E/S 5242"},
+            {-1, "Erreur E/S 1000"},
+        };
+        for (const auto &c : cases)
+            QCOMPARE(ioErrorText(ioCodeFromErrno(c.err)), QString::fromUtf8(c.text));
+
+        // A disk failing under a save is shown as such, and the file stays whole.
+        writeBytes(path("eio.qud"), QByteArray("1234"));
+        FileLayer::setFaultHook(
+            [](FileLayer::Op op, const QString &) { return op == FileLayer::Op::Write ? EIO : 0; });
+        const QString message =
+            messageOf([&] { save_record_file_overwrite(path("eio.qud"), QByteArray("zz")); });
+        FileLayer::setFaultHook({});
+        QCOMPARE(message, QStringLiteral("Erreur E/S 1005"));
+        QCOMPARE(readBytes(path("eio.qud")), QByteArray("1234"));
+    }
 };
 QUOR_TEST(RecordFileTest)
 
