@@ -625,7 +625,6 @@ QImage drawMap()
     return img;
 }
 
-
 void write(const QString &programDirectory)
 {
     AppState state;

@@ -1,8 +1,8 @@
 #include "calibrationpanel.h"
 
+#include "mapsession.h"
 #include "widgets/editmask.h"
 #include "widgets/updown.h"
-#include "mapsession.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -70,8 +70,9 @@ CalibrationPanel::CalibrationPanel(MapPanelHost host, QWidget *parent)
         box->setObjectName(QStringLiteral("CheckP") + n);
         grid->addWidget(box, row++, 0, 1, kColumns);
         m_pointBoxes[k] = box;
-        connect(box, &QCheckBox::toggled, this,
-                [this, k](bool checked) { run([=, this] { m_session.setPointChecked(k, checked); }); });
+        connect(box, &QCheckBox::toggled, this, [this, k](bool checked) {
+            run([=, this] { m_session.setPointChecked(k, checked); });
+        });
 
         auto pointRow = [&](const QString &axis, QLabel *&pixel, QLineEdit *&field,
                             const QString &mask) {

@@ -1,7 +1,7 @@
 #include "jfifdensity.h"
 
-#include "data/quorerror.h"
 #include "data/mapfile.h"
+#include "data/quorerror.h"
 
 #include <array>
 #include <memory>

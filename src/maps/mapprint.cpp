@@ -21,6 +21,25 @@ int printedSide(int pixels, int resolution, quint16 density)
 
 } // namespace
 
+void drawImageInBands(QPainter &painter, const QRect &target, const QImage &picture,
+                      qsizetype bandBytes)
+{
+    if (picture.isNull())
+        return;
+    const int rows =
+        int(qBound<qsizetype>(1, bandBytes / picture.bytesPerLine(), qsizetype(picture.height())));
+    const qreal scaleY = qreal(target.height()) / picture.height();
+    for (int top = 0; top < picture.height(); top += rows) {
+        const int height = qMin(rows, picture.height() - top);
+        // A view of the picture's own rows, not a copy of them.
+        const QImage band(picture.constScanLine(top), picture.width(), height,
+                          picture.bytesPerLine(), picture.format());
+        const QRectF part(target.left(), target.top() + top * scaleY, target.width(),
+                          height * scaleY);
+        painter.drawImage(part, band);
+    }
+}
+
 QPageLayout::Orientation mapPrintOrientation(QSize picture)
 {
     return picture.width() >= picture.height() ? QPageLayout::Landscape : QPageLayout::Portrait;
@@ -52,7 +71,7 @@ QRect printMap(Platform &platform, QWidget *parent, QPrinter &printer, const QIm
     // smoothing between neighbours, and the picture has no transparency to
     // blend with the page.
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    painter.drawImage(target, copy);
+    drawImageInBands(painter, target, copy);
     painter.end();
     return target;
 }

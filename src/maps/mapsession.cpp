@@ -180,8 +180,9 @@ void MapSession::drawGridLabels()
         painter.setFont(m_pictureFont);
         painter.setPen(GridLabels::kColour);
         PainterLabelCanvas canvas(painter);
-        ::drawGridLabels(canvas, m_transform, m_picture.width(), m_picture.height(),
-                       gridTitle(m_verification.zone, m_verification.letter, m_verification.datum));
+        ::drawGridLabels(
+            canvas, m_transform, m_picture.width(), m_picture.height(),
+            gridTitle(m_verification.zone, m_verification.letter, m_verification.datum));
     }
     emit pictureReplaced();
 }
@@ -519,9 +520,9 @@ void MapSession::drawWaypoints()
 
 void MapSession::saveAndDraw()
 {
-    const WaypointList::PanelTexts panel{m_waypointTexts.easting, m_waypointTexts.northing,
+    const WaypointList::PanelTexts panel{m_waypointTexts.easting,  m_waypointTexts.northing,
                                          m_waypointTexts.altitude, m_waypointTexts.mapName,
-                                         m_waypointTexts.zone,    m_waypointTexts.letter,
+                                         m_waypointTexts.zone,     m_waypointTexts.letter,
                                          m_waypointTexts.datum};
     m_waypointLines =
         WaypointList::rebuildWaypointLines(m_waypoints.items(), m_waypointLines, panel);

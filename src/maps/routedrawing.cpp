@@ -1,7 +1,7 @@
 #include "routedrawing.h"
 
-#include "data/textforms.h"
 #include "data/routefiles.h"
+#include "data/textforms.h"
 #include "gridlabels.h"
 
 #include <QFontMetrics>

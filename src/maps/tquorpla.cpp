@@ -42,13 +42,18 @@ TQuorpla::TQuorpla(AppState &state, Platform &platform, QWidget *parent)
     ScrollBox1->setPicture(&m_session->picture());
     layout->addWidget(ScrollBox1, 1);
 
-    const MapPanelHost host{*m_session, m_platform, this, [this] { Button1Click(); },
-                            [this] { refresh(); }, [this]() -> QPrinter & { return mapPrinter(); }};
+    const MapPanelHost host{*m_session,
+                            m_platform,
+                            this,
+                            [this] { Button1Click(); },
+                            [this] { refresh(); },
+                            [this]() -> QPrinter & { return mapPrinter(); }};
     Calibra = new CalibrationPanel(host, central);
     VerifCalibra = new VerificationPanel(host, central);
     Routes = new RoutesPanel(host, central);
     Waypoints = new WaypointsPanel(host, central);
-    for (MapPanel *panel : std::initializer_list<MapPanel *>{Calibra, VerifCalibra, Routes, Waypoints})
+    for (MapPanel *panel :
+         std::initializer_list<MapPanel *>{Calibra, VerifCalibra, Routes, Waypoints})
         layout->addWidget(panel);
     setCentralWidget(central);
 
@@ -150,8 +155,8 @@ void TQuorpla::windowActivated(QWidget *window)
     // stands for the system's help program. Another program taking over
     // activates none of our windows at all.
     const Qt::WindowType type = window->windowType();
-    if (window->isModal() || window->property(kHelpWindowProperty).toBool() ||
-        type == Qt::Popup || type == Qt::ToolTip || type == Qt::SplashScreen)
+    if (window->isModal() || window->property(kHelpWindowProperty).toBool() || type == Qt::Popup ||
+        type == Qt::ToolTip || type == Qt::SplashScreen)
         return;
     if (window == this) {
         const bool wasInactive = m_activation == Activation::Inactive;

@@ -1,6 +1,4 @@
 #include "app/exampleproject.h"
-#include "maps/calibrationpanel.h"
-#include "maps/verificationpanel.h"
 #include "app/quorapp.h"
 #include "app/tquor.h"
 #include "common/testmain.h"
@@ -15,15 +13,17 @@
 #include "editor/gridview.h"
 #include "editor/stagetimes.h"
 #include "gps/tquorrte.h"
+#include "maps/calibrationpanel.h"
 #include "maps/jfifdensity.h"
 #include "maps/tquorpla.h"
+#include "maps/verificationpanel.h"
 #include "platform/fakeplatform.h"
 
+#include "widgets/stringlistview.h"
 #include <QAction>
 #include <QApplication>
 #include <QImage>
 #include <QLabel>
-#include "widgets/stringlistview.h"
 #include <QPrinter>
 #include <QPushButton>
 #include <QSet>

@@ -1,6 +1,4 @@
 #include "app/contexthelp.h"
-#include "maps/calibrationpanel.h"
-#include "widgets/stringlistview.h"
 #include "app/helpviewer.h"
 #include "app/quorapp.h"
 #include "app/tquor.h"
@@ -9,11 +7,13 @@
 #include "data/catalogue.h"
 #include "editor/gridview.h"
 #include "gps/tquorrte.h"
+#include "maps/calibrationpanel.h"
 #include "maps/mapview.h"
 #include "maps/tquorpla.h"
 #include "platform/fakeplatform.h"
 #include "platform/qtplatform.h"
 #include "speeds/tquorcar.h"
+#include "widgets/stringlistview.h"
 
 #include <QAction>
 #include <QApplication>

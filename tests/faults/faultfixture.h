@@ -16,13 +16,13 @@
 #include "data/stringgrid.h"
 #include "gps/tquorrte.h"
 #include "maps/calibration.h"
-#include "maps/mapfixtures.h"
 #include "maps/calibrationpanel.h"
+#include "maps/mapfixtures.h"
 #include "maps/mapsession.h"
 #include "maps/tquorpla.h"
-#include "widgets/stringlistview.h"
 #include "platform/fakeplatform.h"
 #include "speeds/tquorcar.h"
+#include "widgets/stringlistview.h"
 
 #include <QAction>
 #include <QApplication>

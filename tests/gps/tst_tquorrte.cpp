@@ -1,5 +1,4 @@
 #include "common/testmain.h"
-#include "widgets/stringlistview.h"
 #include "common/testutil.h"
 #include "data/appstate.h"
 #include "data/catalogue.h"
@@ -7,9 +6,10 @@
 #include "data/itinerary.h"
 #include "data/stringgrid.h"
 #include "gps/tquorrte.h"
-#include "widgets/updown.h"
 #include "gpstestutil.h"
 #include "platform/fakeplatform.h"
+#include "widgets/stringlistview.h"
+#include "widgets/updown.h"
 
 #include <QCoreApplication>
 #include <QDir>

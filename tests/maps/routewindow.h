@@ -16,8 +16,8 @@
 #include "maps/tquorpla.h"
 #include "maps/verificationpanel.h"
 #include "maps/waypointspanel.h"
-#include "widgets/stringlistview.h"
 #include "platform/fakeplatform.h"
+#include "widgets/stringlistview.h"
 
 #include <QApplication>
 #include <QDir>
@@ -234,8 +234,8 @@ public:
     QString shownPanel() const
     {
         QStringList shown;
-        for (QFrame *panel : std::initializer_list<QFrame *>{w->Calibra, w->VerifCalibra,
-                                                             w->Routes, w->Waypoints}) {
+        for (QFrame *panel : std::initializer_list<QFrame *>{w->Calibra, w->VerifCalibra, w->Routes,
+                                                             w->Waypoints}) {
             if (panel->isVisibleTo(w.get()))
                 shown << panel->objectName();
         }

@@ -1,9 +1,9 @@
 #include "common/testmain.h"
 #include "common/testutil.h"
+#include "data/mapfile.h"
 #include "data/quorerror.h"
 #include "mapfixtures.h"
 #include "maps/jpegdecoder.h"
-#include "data/mapfile.h"
 
 #include <QFile>
 #include <QTemporaryDir>

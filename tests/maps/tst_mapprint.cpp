@@ -14,11 +14,12 @@ namespace {
 constexpr int kPrinterDpi = 600;
 constexpr double kPointsPerInch = 72.0;
 
-// What a PDF file says of its one page and the one picture on it.
+// What a PDF file says of its one page and the picture on it, which the
+// printer receives as bands of rows one under the other.
 struct PrintedPage
 {
     QSizeF mediaPoints;
-    QSize imagePixels;
+    QSize imagePixels{0, 0};
     // The picture's rectangle on the page in printer dots, from the page's
     // top-left corner.
     QRectF imageDots;
@@ -65,9 +66,10 @@ PrintedPage readPage(const QString &path)
     page.mediaPoints = QSizeF(m.captured(1).toDouble(), m.captured(2).toDouble());
     const QRegularExpression image(
         QStringLiteral("/Subtype /Image\\s*/Width (\\d+)\\s*/Height (\\d+)"));
-    const QRegularExpressionMatch im = image.match(QString::fromLatin1(pdf));
-    if (im.hasMatch())
-        page.imagePixels = QSize(im.captured(1).toInt(), im.captured(2).toInt());
+    for (const QRegularExpressionMatch &im : image.globalMatch(QString::fromLatin1(pdf))) {
+        page.imagePixels.setWidth(im.captured(1).toInt());
+        page.imagePixels.setHeight(page.imagePixels.height() + im.captured(2).toInt());
+    }
     const qsizetype t = pdf.indexOf("/Title (\xFE\xFF");
     if (t >= 0) {
         const qsizetype start = t + 10;
@@ -100,9 +102,10 @@ PrintedPage readPage(const QString &path)
             // The picture is the unit square; PDF's y axis points up.
             const QRectF unit = ctm.mapRect(QRectF(0, 0, 1, 1));
             const double dots = kPrinterDpi / kPointsPerInch;
-            page.imageDots =
-                QRectF(unit.left() * dots, (page.mediaPoints.height() - unit.bottom()) * dots,
-                       unit.width() * dots, unit.height() * dots);
+            const QRectF band(unit.left() * dots,
+                              (page.mediaPoints.height() - unit.bottom()) * dots,
+                              unit.width() * dots, unit.height() * dots);
+            page.imageDots = page.ok ? page.imageDots.united(band) : band;
             page.ok = true;
         }
     }

@@ -481,6 +481,36 @@ private slots:
         QCOMPARE(mapPrintOrientation(QSize(3000, 2000)), QPageLayout::Landscape);
         QCOMPARE(mapPrintOrientation(QSize(999, 1000)), QPageLayout::Portrait);
     }
+
+    // Bands of a few rows give the picture one drawing of the whole gives,
+    // at a whole and at a fractional scale.
+    void bandsDrawTheWholePicture_data()
+    {
+        QTest::addColumn<QRect>("target");
+        QTest::newRow("x4") << QRect(0, 0, 400, 280);
+        QTest::newRow("x2.37") << QRect(3, 5, 237, 166);
+    }
+
+    void bandsDrawTheWholePicture()
+    {
+        QFETCH(QRect, target);
+        QImage picture(100, 70, QImage::Format_RGB888);
+        for (int y = 0; y < picture.height(); ++y) {
+            for (int x = 0; x < picture.width(); ++x)
+                picture.setPixelColor(x, y, QColor((x * 37) % 256, (y * 53) % 256, (x ^ y) % 256));
+        }
+        auto render = [&](qsizetype bandBytes) {
+            QImage page(420, 300, QImage::Format_RGB32);
+            page.fill(Qt::white);
+            QPainter painter(&page);
+            painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+            drawImageInBands(painter, target, picture, bandBytes);
+            return page;
+        };
+        const QImage whole = render(picture.sizeInBytes());
+        QCOMPARE(render(7 * picture.bytesPerLine()), whole);
+        QCOMPARE(render(1), whole);
+    }
 };
 
 QUOR_TEST(RouteListTest)

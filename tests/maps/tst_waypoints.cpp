@@ -70,7 +70,9 @@ private slots:
         QCOMPARE(f.w->Waypoints->WGauche->text(), QStringLiteral("Gauch"));
         QCOMPARE(f.w->Waypoints->WDroit->text(), QStringLiteral("Droit"));
         QCOMPARE(f.w->Waypoints->Button3->text(), QStringLiteral("Quiter"));
-        for (QPushButton *b : {f.w->Waypoints->Wsupprimer, f.w->Waypoints->WHaut, f.w->Waypoints->WBas, f.w->Waypoints->WGauche, f.w->Waypoints->WDroit})
+        for (QPushButton *b :
+             {f.w->Waypoints->Wsupprimer, f.w->Waypoints->WHaut, f.w->Waypoints->WBas,
+              f.w->Waypoints->WGauche, f.w->Waypoints->WDroit})
             QVERIFY(!b->isEnabled());
         QCOMPARE(f.w->Waypoints->WZone->text(), QStringLiteral("31"));
         QCOMPARE(f.w->Waypoints->WLettre->text(), QStringLiteral("U"));
@@ -139,7 +141,8 @@ private slots:
         QCOMPARE(f.items(f.w->Waypoints->WPoints), QStringList({"AB002", "AB000", "AB001"}));
         QCOMPARE(labelsOf(fileLines()), QStringList({"AB002", "AB000", "AB001"}));
         f.clickMap(650, 200);
-        QCOMPARE(f.items(f.w->Waypoints->WPoints), QStringList({"AB002", "AB000", "AB001", "AB003"}));
+        QCOMPARE(f.items(f.w->Waypoints->WPoints),
+                 QStringList({"AB002", "AB000", "AB001", "AB003"}));
         QCOMPARE(labelsOf(fileLines()), QStringList({"AB002", "AB000", "AB001", "AB003"}));
     }
 
@@ -154,7 +157,9 @@ private slots:
         QCOMPARE(f.w->Waypoints->WY->text(), northing(40));
         QCOMPARE(f.w->Waypoints->WZ->text(), QStringLiteral("950"));
         QCOMPARE(f.w->Waypoints->WCarte->text(), kMapName);
-        for (QPushButton *b : {f.w->Waypoints->Wsupprimer, f.w->Waypoints->WHaut, f.w->Waypoints->WBas, f.w->Waypoints->WGauche, f.w->Waypoints->WDroit})
+        for (QPushButton *b :
+             {f.w->Waypoints->Wsupprimer, f.w->Waypoints->WHaut, f.w->Waypoints->WBas,
+              f.w->Waypoints->WGauche, f.w->Waypoints->WDroit})
             QVERIFY(b->isEnabled());
         QCOMPARE(TestUtil::readBytes(f.waypointPath(QStringLiteral("AB"))), before);
         // A different altitude shown is stored again.
@@ -378,7 +383,8 @@ private slots:
         f.platform->errors.clear();
         f.clickMap(500, 300);
         QCOMPARE(f.items(f.w->Waypoints->WPoints), QStringList({"AB000", "AB002", "AB001"}));
-        QCOMPARE(labelsOf(f.w->session().waypointLines()), QStringList({"AB000", "AB002", "AB001"}));
+        QCOMPARE(labelsOf(f.w->session().waypointLines()),
+                 QStringList({"AB000", "AB002", "AB001"}));
         // The next save that succeeds writes it all.
         FileLayer::setFaultHook({});
         f.w->Waypoints->WDessiner->click();

@@ -3,7 +3,6 @@
 #include "data/appstate.h"
 #include "data/filelayer.h"
 #include "data/mapfile.h"
-#include "widgets/updown.h"
 #include "mapfixtures.h"
 #include "maps/calibration.h"
 #include "maps/calibrationpanel.h"
@@ -14,6 +13,7 @@
 #include "maps/verificationpanel.h"
 #include "maps/waypointspanel.h"
 #include "platform/fakeplatform.h"
+#include "widgets/updown.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -187,8 +187,8 @@ private:
     static QString shownPanel(TQuorpla &w)
     {
         QStringList shown;
-        for (QFrame *panel : std::initializer_list<QFrame *>{w.Calibra, w.VerifCalibra, w.Routes,
-                                                             w.Waypoints}) {
+        for (QFrame *panel :
+             std::initializer_list<QFrame *>{w.Calibra, w.VerifCalibra, w.Routes, w.Waypoints}) {
             if (panel->isVisibleTo(&w))
                 shown << panel->objectName();
         }
