@@ -6,7 +6,10 @@
 #include "data/filelayer.h"
 #include "maps/calibration.h"
 #include "maps/jpegdecoder.h"
+#include "maps/mapprint.h"
+#include "maps/mapsession.h"
 #include "maps/tquorpla.h"
+#include "maps/verificationpanel.h"
 #include "platform/fakeplatform.h"
 
 #include "benchmap.h"
@@ -16,6 +19,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QMainWindow>
+#include <QPrinter>
 #include <QPushButton>
 #include <QTemporaryDir>
 
@@ -170,19 +174,77 @@ void BM_Reactivation(benchmark::State &state)
     WindowFixture f;
     f.map->showMap(g_mapPath);
     QApplication::setActiveWindow(f.map.get());
-    f.map->C_Bonne->click(); // the labels make the displayed picture a copy
+    f.map->VerifCalibra->C_Bonne->click(); // the labels make the displayed picture a copy
     for (auto _ : state) {
         QApplication::setActiveWindow(&f.main);
         QApplication::setActiveWindow(f.map.get());
     }
     if (!f.platform.errors.isEmpty())
         state.SkipWithError(qPrintable(f.platform.errors.first()));
-    state.counters["decodes"] = f.map->imageCache().decodeCount();
+    state.counters["decodes"] = f.map->session().imageCache().decodeCount();
     state.counters["peak_rss_MB"] = peakResidentMegabytes();
+}
+
+// The peak resident memory since the last reset of the mark, in megabytes.
+double highWaterMegabytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    }
+    return 0;
+}
+
+void resetHighWater()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+// "Imprimer" on the map with its kilometre labels, into a PDF: the clean
+// picture and the displayed one are in memory; printing may add at most
+// 60 MB to them.
+void BM_PrintMap(benchmark::State &state)
+{
+    WindowFixture f;
+    f.map->showMap(g_mapPath);
+    QApplication::setActiveWindow(f.map.get());
+    f.map->VerifCalibra->C_Bonne->click();
+    const MapSession &session = f.map->session();
+    QTemporaryDir out;
+    double added = 0;
+    double before = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(out.filePath(QStringLiteral("carte.pdf")));
+        f.platform.printAnswers.append(true);
+        resetHighWater();
+        before = residentMegabytes();
+        state.ResumeTiming();
+        printMap(f.platform, f.map.get(), printer, session.picture(), session.xdens(),
+                 session.ydens());
+        state.PauseTiming();
+        added = std::max(added, highWaterMegabytes() - before);
+        state.ResumeTiming();
+    }
+    if (!f.platform.errors.isEmpty())
+        state.SkipWithError(qPrintable(f.platform.errors.first()));
+    const double picture = double(session.picture().sizeInBytes()) / kBytesPerMegabyte;
+    state.counters["pictures_MB"] =
+        picture + double(session.cleanImage().sizeInBytes()) / kBytesPerMegabyte;
+    state.counters["rss_before_MB"] = before;
+    state.counters["added_by_printing_MB"] = added;
 }
 
 } // namespace
 
+BENCHMARK(BM_PrintMap)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 BENCHMARK(BM_FirstOpening)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(BM_DecodeOnly)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(BM_ReadFile)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);

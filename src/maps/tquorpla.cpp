@@ -120,10 +120,12 @@ void TQuorpla::refresh()
     if (windowTitle() != m_session->mapPath())
         setWindowTitle(m_session->mapPath());
     // The panels stay as they were, disabled, over the last picture loaded.
+    // The map keeps the whole window, but for the line that says why a map
+    // could not be loaded.
     if (m_session->loadFailed())
         statusBar()->showMessage(kNotLoaded.arg(m_session->loadError()));
-    else if (statusBar()->isVisible())
-        statusBar()->clearMessage();
+    else if (findChild<QStatusBar *>())
+        setStatusBar(nullptr);
     const MapSession::Panel shown = m_session->panel();
     const std::pair<MapPanel *, MapSession::Panel> panels[] = {
         {Calibra, MapSession::Panel::Calibration},
