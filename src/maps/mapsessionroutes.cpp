@@ -1,0 +1,263 @@
+#include "mapsession.h"
+
+// The routes and waypoints panels' part of the map session.
+
+#include "data/appstate.h"
+#include "data/linelist.h"
+#include "data/quorerror.h"
+#include "routelist.h"
+#include "waypointlist.h"
+
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QPainter>
+
+#include <exception>
+#include <optional>
+
+namespace {
+
+const QString kRouteTitleSeparator = QStringLiteral(" >");
+constexpr int kRouteCodeLength = 2;
+
+} // namespace
+
+// -------------------------------------------------------------- routes panel
+
+void MapSession::loadRoutes()
+{
+    // A missing or unreadable file is a project without routes.
+    RouteFiles::readRoutes(m_state, m_routeLines);
+    m_routes.setItems(RouteFiles::routeNames(m_routeLines));
+}
+
+void MapSession::saveRoutes()
+{
+    m_routeLines = RouteList::rebuildRouteLines(m_routes.items(), m_routeLines);
+    LineList::write(RouteFiles::routesPath(m_state), m_routeLines);
+}
+
+void MapSession::pickRoute()
+{
+    // A click beside the items picks no route.
+    if (!m_ready || m_routes.current() < 0)
+        return;
+    m_pickedRoute = m_routes.currentText();
+    m_routeButtonsEnabled = true;
+    emit changed();
+}
+
+void MapSession::addRoute()
+{
+    if (!m_ready)
+        return;
+    if (!RouteList::acceptsNewName(m_newRouteName, m_routes.items()))
+        return;
+    if (!RouteList::freeRouteCode(m_routeLines))
+        throw QuorError(RouteList::noFreeCodeMessage());
+    m_routes.insert(m_routes.current() + 1, m_newRouteName);
+    saveRoutes();
+    emit changed();
+}
+
+void MapSession::deleteRoute()
+{
+    if (!m_ready)
+        return;
+    if (m_routes.current() >= 0)
+        m_routes.remove(m_routes.current());
+    saveRoutes();
+    emit changed();
+}
+
+void MapSession::openWaypoints()
+{
+    if (!m_ready)
+        return;
+    // A route deleted since it was picked has no code to open: the routes
+    // panel stays.
+    const qsizetype k = RouteFiles::findLine(m_routeLines, m_pickedRoute);
+    if (k < 0 || k + 1 >= m_routeLines.size())
+        return;
+    m_panel = Panel::Waypoints;
+    m_routeName = m_routeLines.at(k);
+    m_routeCodeLine = m_routeLines.at(k + 1);
+    emit changed();
+    openRoute();
+}
+
+// ----------------------------------------------------------- waypoints panel
+
+QString MapSession::routeTitle() const
+{
+    return m_routeName + kRouteTitleSeparator + m_routeCodeLine;
+}
+
+QString MapSession::routeCode() const
+{
+    return routeTitle().right(kRouteCodeLength);
+}
+
+QString MapSession::waypointFilePath() const
+{
+    return RouteFiles::waypointPath(m_state, routeCode());
+}
+
+void MapSession::openRoute()
+{
+    // A route without a readable file is an empty route.
+    RouteFiles::readWaypoints(m_state, routeCode(), m_waypointLines);
+    m_waypoints.setItems(WaypointList::labels(m_waypointLines));
+    drawWaypoints();
+    emit changed();
+}
+
+void MapSession::drawWaypoints()
+{
+    // With every label in use the pending one stays as it was; a click then
+    // refuses to add a point.
+    if (const std::optional<QString> label =
+            WaypointList::freeWaypointLabel(routeCode(), m_waypointLines))
+        m_pendingLabel = *label;
+    const RouteStyle style = routeStyle(m_xdens, m_ydens);
+    QList<RouteMark> marks;
+    // What comes before a damaged record is drawn all the same.
+    std::exception_ptr failure;
+    try {
+        routeMarks(m_transform, style, m_waypointLines, marks);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!m_picture.isNull()) {
+        const QFontMetrics metrics(m_pictureFont, &m_picture);
+        // Drawing the whole route again over itself changes only where its
+        // marks differ from the last drawing's; a picture changed since
+        // gets every mark.
+        std::optional<QRegion> area;
+        if (m_picture.cacheKey() == m_drawnPictureKey)
+            area = redrawArea(m_drawnMarks, marks, metrics, style.penWidth);
+        QRegion changedArea;
+        if (area) {
+            changedArea = *area & m_picture.rect();
+        } else {
+            for (const RouteMark &mark : marks)
+                changedArea += markArea(mark, metrics, style.penWidth) & m_picture.rect();
+        }
+        if (!changedArea.isEmpty()) {
+            QPainter painter(&m_picture);
+            painter.setFont(m_pictureFont);
+            if (area)
+                painter.setClipRegion(changedArea);
+            PainterRouteCanvas canvas(painter);
+            drawMarks(canvas, style, marks);
+        }
+        m_drawnMarks = marks;
+        m_drawnPictureKey = m_picture.cacheKey();
+        emit pictureUpdated(changedArea);
+    }
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void MapSession::saveAndDraw()
+{
+    const WaypointList::PanelTexts panel{m_waypointTexts.easting,  m_waypointTexts.northing,
+                                         m_waypointTexts.altitude, m_waypointTexts.mapName,
+                                         m_waypointTexts.zone,     m_waypointTexts.letter,
+                                         m_waypointTexts.datum};
+    m_waypointLines =
+        WaypointList::rebuildWaypointLines(m_waypoints.items(), m_waypointLines, panel);
+    LineList::write(waypointFilePath(), m_waypointLines);
+    drawWaypoints();
+    m_waypoints.setCurrent(m_waypoints.count() - 1);
+}
+
+void MapSession::placeWaypoint()
+{
+    // The label is looked for again at the click: a save that failed since
+    // the last drawing already took the one drawn then.
+    const std::optional<QString> label =
+        WaypointList::freeWaypointLabel(routeCode(), m_waypointLines);
+    if (!label)
+        throw QuorError(WaypointList::noFreeLabelMessage(routeCode()));
+    m_pendingLabel = *label;
+    // After the selected item; at the end when it is the last or the list is
+    // empty, at the top when nothing is selected.
+    m_waypoints.insert(m_waypoints.current() + 1, m_pendingLabel);
+    m_waypointTexts.mapName = QFileInfo(m_mapPath).fileName();
+    emit changed();
+    saveAndDraw();
+    emit changed();
+}
+
+qsizetype MapSession::selectedRecord() const
+{
+    if (m_waypoints.current() < 0)
+        return -1;
+    return RouteFiles::findLine(m_waypointLines, m_waypoints.currentText());
+}
+
+void MapSession::selectWaypoint()
+{
+    if (!m_ready)
+        return;
+    const qsizetype k = selectedRecord();
+    if (k >= 0) {
+        const RouteFiles::WaypointRecord record(m_waypointLines, k);
+        m_waypointTexts.easting = record.easting();
+        m_waypointTexts.northing = record.northing();
+        m_waypointTexts.mapName = record.mapName();
+        // A different altitude shown is stored again, as a typed one is.
+        if (record.altitude() != m_waypointTexts.altitude)
+            setAltitude(QString(record.altitude()));
+    }
+    m_editButtonsEnabled = true;
+    emit changed();
+}
+
+void MapSession::setAltitude(const QString &text)
+{
+    // The text follows what the field shows, whatever the state.
+    m_waypointTexts.altitude = text;
+    if (!m_ready)
+        return;
+    const qsizetype k = selectedRecord();
+    if (k < 0)
+        return;
+    const RouteFiles::WaypointRecord record(m_waypointLines, k);
+    m_waypointLines[record.lineIndex(RouteFiles::Altitude)] = text;
+    LineList::write(waypointFilePath(), m_waypointLines);
+}
+
+void MapSession::moveLabel(RouteFiles::WaypointLine offset, int delta)
+{
+    if (!m_ready)
+        return;
+    const qsizetype k = selectedRecord();
+    if (k < 0)
+        return;
+    WaypointList::moveLabel(m_waypointLines, k, offset, delta);
+    drawGridLabels();
+    saveAndDraw();
+    emit changed();
+}
+
+void MapSession::deleteWaypoint()
+{
+    if (!m_ready)
+        return;
+    if (m_waypoints.current() >= 0)
+        m_waypoints.remove(m_waypoints.current());
+    drawGridLabels();
+    saveAndDraw();
+    emit changed();
+}
+
+void MapSession::redraw()
+{
+    if (!m_ready)
+        return;
+    drawGridLabels();
+    saveAndDraw();
+    emit changed();
+}
