@@ -669,10 +669,10 @@ void write(const QString &programDirectory)
     for (const Spot *place : kRoute) {
         const UtmPoint utm = utmOfPlace(*place);
         RouteFiles::appendWaypoint(
-            waypoints, {kRouteCode + QStringLiteral("%1").arg(index++, 3, 10, QLatin1Char('0')),
-                        QString::number(utm.easting), QString::number(utm.northing),
-                        QString::number(altitudeOfPlace(*place)), kMapFileName,
-                        QStringLiteral("31"), QStringLiteral("T"), QStringLiteral("ED50")});
+            waypoints, kRouteCode + QStringLiteral("%1").arg(index++, 3, 10, QLatin1Char('0')),
+            {QString::number(utm.easting), QString::number(utm.northing),
+             QString::number(altitudeOfPlace(*place)), kMapFileName, QStringLiteral("31"),
+             QStringLiteral("T"), QStringLiteral("ED50")});
     }
     LineList::write(RouteFiles::waypointPath(state, kRouteCode), waypoints);
 }

@@ -71,9 +71,10 @@ WaypointRecord::WaypointRecord(const QStringList &lines, qsizetype first)
         throwListIndex(int(first < 0 ? first : lines.size()));
 }
 
-void appendWaypoint(QStringList &waypointLines, const NewWaypoint &waypoint)
+void appendWaypoint(QStringList &waypointLines, const QString &label,
+                    const WaypointFields &waypoint)
 {
-    waypointLines << waypoint.label << waypoint.easting << waypoint.northing << waypoint.altitude
+    waypointLines << label << waypoint.easting << waypoint.northing << waypoint.altitude
                   << waypoint.mapName << waypoint.zone << waypoint.letter << waypoint.datum
                   << kNoLabelOffset << kNoLabelOffset;
 }

@@ -81,10 +81,10 @@ private:
     qsizetype m_first;
 };
 
-// What a new waypoint is made of; its label offsets start at "0".
-struct NewWaypoint
+// What a new waypoint is made of besides its label; its label offsets start
+// at "0".
+struct WaypointFields
 {
-    QString label;
     QString easting;
     QString northing;
     QString altitude;
@@ -94,6 +94,7 @@ struct NewWaypoint
     QString datum;
 };
 inline const QString kNoLabelOffset = QStringLiteral("0");
-void appendWaypoint(QStringList &waypointLines, const NewWaypoint &waypoint);
+void appendWaypoint(QStringList &waypointLines, const QString &label,
+                    const WaypointFields &waypoint);
 
 } // namespace RouteFiles

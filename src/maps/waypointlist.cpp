@@ -62,8 +62,7 @@ QStringList rebuildWaypointLines(const QStringList &listedLabels, const QStringL
             rebuilt.append(waypointLines.mid(k, kLinesPerWaypoint));
             continue;
         }
-        rebuilt << label << panel.easting << panel.northing << panel.altitude << panel.mapName
-                << panel.zone << panel.letter << panel.datum << kNoOffset << kNoOffset;
+        RouteFiles::appendWaypoint(rebuilt, label, panel);
     }
     return rebuilt;
 }

@@ -16,8 +16,6 @@ constexpr int kLabelsPerRoute = 1000;
 constexpr int kLabelDigits = 3;
 // "Haut", "Bas", "Gauch" and "Droit" move a label by this many pixels.
 constexpr int kLabelStep = 10;
-// The label offsets of a new waypoint.
-inline const QString kNoOffset = QStringLiteral("0");
 
 // Shown when a click finds every label of the route in use.
 QString noFreeLabelMessage(const QString &routeCode);
@@ -32,16 +30,7 @@ std::optional<QString> freeWaypointLabel(const QString &routeCode,
 QStringList labels(const QStringList &waypointLines);
 
 // What the panel shows, written into a new waypoint's record.
-struct PanelTexts
-{
-    QString easting;
-    QString northing;
-    QString altitude;
-    QString mapName;
-    QString zone;
-    QString letter;
-    QString datum;
-};
+using PanelTexts = RouteFiles::WaypointFields;
 
 // The waypoint file for the listed labels, in list order: a label found in
 // the current lines keeps its ten stored lines, any other becomes a new record
