@@ -5,8 +5,12 @@
 #include "data/appstate.h"
 #include "data/linelist.h"
 #include "maps/calibration.h"
+#include "maps/mapsession.h"
 #include "maps/mapview.h"
+#include "maps/routespanel.h"
 #include "maps/tquorpla.h"
+#include "maps/verificationpanel.h"
+#include "maps/waypointspanel.h"
 #include "platform/fakeplatform.h"
 
 #include "benchmap.h"
@@ -17,7 +21,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QListWidget>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -86,11 +89,11 @@ struct WaypointFixture
         map = std::make_unique<TQuorpla>(state, platform);
         map->showMap(g_dir + QStringLiteral("/carte.jpg"));
         QApplication::setActiveWindow(map.get());
-        map->C_Bonne->click();
-        map->ChRoutes->setCurrentRow(0);
-        map->RWaypoints->click();
+        map->VerifCalibra->C_Bonne->click();
+        map->session().routes().select(0);
+        map->Routes->RWaypoints->click();
         // Each click then appends after the last waypoint.
-        map->WPoints->setCurrentRow(map->WPoints->count() - 1);
+        map->session().waypoints().select(map->session().waypoints().count() - 1);
         QApplication::processEvents();
     }
 };
@@ -117,10 +120,10 @@ void BM_AddWaypointByClick(benchmark::State &state)
         clickMs += clicked / kNanosecondsPerMillisecond;
         paintMs += (shown - clicked) / kNanosecondsPerMillisecond;
         painted = f.map->ScrollBox1->paintedArea();
-        if (f.map->WPoints->count() != kWaypoints + 1 || painted == 0)
+        if (f.map->session().waypoints().count() != kWaypoints + 1 || painted == 0)
             state.SkipWithError("the click added no waypoint or painted nothing");
         // Back to 200: the new waypoint is the selected last one.
-        f.map->Wsupprimer->click();
+        f.map->Waypoints->Wsupprimer->click();
         QApplication::processEvents();
         state.ResumeTiming();
     }
@@ -138,7 +141,7 @@ void BM_Redraw(benchmark::State &state)
 {
     WaypointFixture f;
     for (auto _ : state) {
-        f.map->WDessiner->click();
+        f.map->Waypoints->WDessiner->click();
         QApplication::processEvents();
     }
     if (!f.platform.errors.isEmpty())
