@@ -217,9 +217,9 @@ QList<SheetOperation> profileLayout(const QList<ProfilePoint> &points, const Pro
         widestAltitude = std::max(widestAltitude, page.size(metres(v), kGraduationSize).width());
     const int lastDistanceHalf = page.size(metres(distances.last), kGraduationSize).width() / 2;
     const QRect chart(
-        QPoint(margin + widestAltitude + gap, y + labelHeight + 2 * gap + kDotPens * pen),
+        QPoint(margin + widestAltitude + gap, y + 2 * labelHeight + 2 * gap + kDotPens * pen),
         QPoint(size.width() - margin - lastDistanceHalf,
-               size.height() - margin - graduationHeight - labelHeight - 3 * gap));
+               size.height() - margin - graduationHeight - 2 * labelHeight - 3 * gap));
     if (chart.width() <= 0 || chart.height() <= 0)
         return page.take();
 
@@ -247,15 +247,31 @@ QList<SheetOperation> profileLayout(const QList<ProfilePoint> &points, const Pro
     for (qsizetype i = 1; i < points.size(); ++i)
         page.line(QPoint(xOf(points[i - 1].distance), yOf(points[i - 1].altitude)),
                   QPoint(xOf(points[i].distance), yOf(points[i].altitude)), kGreen, pen);
+    // A stop is two stages at one place: one mark, its arrival and departure
+    // times together. Neighbouring labels alternate between two rows so that
+    // close places do not print over each other.
     const int timeTop = chart.bottom() + graduationHeight + 2 * gap;
-    for (const ProfilePoint &p : points) {
+    int mark = 0;
+    for (qsizetype i = 0; i < points.size(); ++mark) {
+        const ProfilePoint &p = points[i];
+        qsizetype last = i;
+        while (last + 1 < points.size() && points[last + 1].distance == p.distance &&
+               points[last + 1].altitude == p.altitude && points[last + 1].place == p.place)
+            ++last;
+        QString time = p.time;
+        if (!points[last].time.isEmpty() && points[last].time != p.time)
+            time += QStringLiteral(" - ") + points[last].time;
+        i = last + 1;
+
+        const int row = (mark % 2) * labelHeight;
         const QPoint at(xOf(p.distance), yOf(p.altitude));
         page.line(at - QPoint(1, 0), at + QPoint(1, 0), kRed, kDotPens * pen);
         const QSize name = page.size(p.place, kLabelSize);
-        page.text(p.place, kLabelSize, kBlack,
-                  QPoint(at.x() - name.width() / 2, at.y() - gap - kDotPens * pen - name.height()));
-        const QSize time = page.size(p.time, kLabelSize);
-        page.text(p.time, kLabelSize, kRed, QPoint(at.x() - time.width() / 2, timeTop));
+        page.text(
+            p.place, kLabelSize, kBlack,
+            QPoint(at.x() - name.width() / 2, at.y() - gap - kDotPens * pen - name.height() - row));
+        const QSize timeSize = page.size(time, kLabelSize);
+        page.text(time, kLabelSize, kRed, QPoint(at.x() - timeSize.width() / 2, timeTop + row));
     }
     return page.take();
 }

@@ -179,6 +179,29 @@ private slots:
             QVERIFY(QRect(0, 0, 3000, 2000).contains(op.from));
     }
 
+    void aStopIsOneMarkWithBothTimes()
+    {
+        const StringGrid grid = stages({{"Parking", "MP", "800", "1500", "08:30"},
+                                        {"Lac", "PA", "950", "", "09:16"},
+                                        {"Lac", "MP", "950", "900", "09:31"},
+                                        {"Col", "", "1290", "", "10:38"}});
+        const QList<Op> ops = profileLayout(elevationProfile(grid), profileHeader(grid, "T", "D"),
+                                            QSize(3000, 2000), FixedMetrics());
+        const QStringList all = texts(ops);
+        QCOMPARE(all.mid(all.size() - 6),
+                 (QStringList{"Parking", "08:30", "Lac", "09:16 - 09:31", "Col", "10:38"}));
+        // Neighbouring labels alternate between two rows.
+        const QList<Op> labels = ofKind(ops, Op::Kind::Text, kBlack);
+        const QList<Op> marks = ofKind(ops, Op::Kind::Rule, QColor(255, 0, 0));
+        QCOMPARE(marks.size(), 3);
+        const qsizetype parking = labels.size() - 3;
+        QCOMPARE(labels[parking].text, QStringLiteral("Parking"));
+        const int lineHeight = 2 * 8;
+        const int firstAbove = marks[0].from.y() - labels[parking].from.y();
+        const int secondAbove = marks[1].from.y() - labels[parking + 1].from.y();
+        QCOMPARE(secondAbove - firstAbove, lineHeight);
+    }
+
     void tooFewAltitudesAndHugeOnes()
     {
         const StringGrid one = stages({{"Seul", "MP", "1000", "500"}, {"Fin", "", "", ""}});
