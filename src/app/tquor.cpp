@@ -9,8 +9,10 @@
 #include "data/quorerror.h"
 #include "data/settings.h"
 #include "editor/cataloguecommands.h"
+#include "editor/elevationprofile.h"
 #include "editor/gridmodel.h"
 #include "editor/gridview.h"
+#include "editor/profilewindow.h"
 #include "editor/routesheetprint.h"
 #include "editor/stagetimes.h"
 #include "gps/tquorrte.h"
@@ -158,9 +160,12 @@ void TQuor::buildMenus()
     Voyages1->addSeparator();
     ImPrimmer1 = action(Voyages1, QStringLiteral("ImPrimmer1"), QStringLiteral("Im&primer"),
                         HelpContext::StageGrid);
+    Profil1 = action(Voyages1, QStringLiteral("Profil1"), QStringLiteral("Pro&fil"),
+                     HelpContext::StageGrid);
     Routes1->setEnabled(false);
     Gps1->setEnabled(false);
     ImPrimmer1->setEnabled(false);
+    Profil1->setEnabled(false);
 
     Caractristiques1 = menuBar()->addMenu(QStringLiteral("C&aractéristiques"));
     Caractristiques1->setObjectName(QStringLiteral("Caractristiques1"));
@@ -196,6 +201,7 @@ void TQuor::buildMenus()
     guardedSlot(Routes1, &TQuor::Routes1Click);
     guardedSlot(Gps1, &TQuor::Gps1Click);
     guardedSlot(ImPrimmer1, &TQuor::ImPrimmer1Click);
+    guardedSlot(Profil1, &TQuor::Profil1Click);
     for (QAction *a : {Voiture1, Transfert1, Velo1, Marches1, Poses1}) {
         connect(a, &QAction::triggered, this,
                 [this, a] { guarded(m_platform, this, [&] { Voiture1Click(a); }); });
@@ -537,6 +543,9 @@ void TQuor::leaveItineraryView()
     liste_iti->setEnabled(true);
     liste_eta->hide();
     liste_iti->setFocus();
+    // The profile belongs to the itinerary that is now closed.
+    if (m_profile)
+        m_profile->hide();
     setItineraryCommandsEnabled(false);
     m_state.viewMode = ViewMode::Catalogue;
 }
@@ -545,6 +554,7 @@ void TQuor::setItineraryCommandsEnabled(bool itinerary)
 {
     Routes1->setEnabled(itinerary);
     ImPrimmer1->setEnabled(itinerary);
+    Profil1->setEnabled(itinerary);
     Gps1->setEnabled(itinerary);
     Ouvrir1->setEnabled(!itinerary);
     Nouveau1->setEnabled(!itinerary);
@@ -575,4 +585,23 @@ void TQuor::Gps1Click()
 void TQuor::ImPrimmer1Click()
 {
     ::ImPrimmer1Click(m_platform, this, m_stages, m_catalogue, itineraryRow());
+}
+
+void TQuor::Profil1Click()
+{
+    const QList<ProfilePoint> points = elevationProfile(m_stages);
+    if (points.size() < ElevationProfile::kMinimumPoints) {
+        if (m_profile)
+            m_profile->hide();
+        throw QuorError(ElevationProfile::kTooFewAltitudes);
+    }
+    const int k = itineraryRow();
+    const ProfileHeader header = profileHeader(m_stages, m_catalogue.cell(Catalogue::Title, k),
+                                               m_catalogue.cell(Catalogue::Date, k));
+    if (!m_profile)
+        m_profile = new ProfileWindow(m_platform, this);
+    m_profile->setProfile(points, header);
+    m_profile->show();
+    m_profile->raise();
+    m_profile->activateWindow();
 }

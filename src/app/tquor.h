@@ -6,6 +6,7 @@
 
 class GridModel;
 class GridView;
+class ProfileWindow;
 class Platform;
 class QAction;
 class QMenu;
@@ -31,6 +32,8 @@ public:
     StringGrid &catalogueGrid() { return m_catalogue; }
     StringGrid &stageGrid() { return m_stages; }
     AppState &state() { return m_state; }
+    // The profile window, once "Pro&fil" has shown it.
+    ProfileWindow *profileWindow() const { return m_profile; }
     Platform &platform() { return m_platform; }
 
     // Event handlers.
@@ -48,6 +51,7 @@ public:
     void Routes1Click();
     void Gps1Click();
     void ImPrimmer1Click();
+    void Profil1Click();
 
     // Runs before every move of the stage grid's cursor.
     void liste_etaSelectCell(int column, int row);
@@ -77,6 +81,7 @@ public:
     QAction *Routes1 = nullptr;
     QAction *Gps1 = nullptr;
     QAction *ImPrimmer1 = nullptr;
+    QAction *Profil1 = nullptr;
     QMenu *Caractristiques1 = nullptr;
     QAction *Voiture1 = nullptr;
     QAction *Transfert1 = nullptr;
@@ -118,5 +123,6 @@ private:
     TQuorcar *m_car = nullptr;
     TQuorpla *m_pla = nullptr;
     TQuorrte *m_rte = nullptr;
+    ProfileWindow *m_profile = nullptr;
     bool m_settingsWritten = false;
 };

@@ -271,15 +271,15 @@ QList<SheetOperation> routeSheetLayout(const StringGrid &stages, const QString &
     struct TotalLine
     {
         qint64 value;
-        const char *label;
+        QString label;
         const char *unit;
     };
     const TotalLine lines[] = {
-        {totals.driven, "Kilomètrage en Voiture : ", " Km"},
-        {totals.cycled, "Kilomètrage en Vélo : ", " Km"},
-        {totals.walked, "Distance à pied parcourue : ", " m"},
-        {totals.climb, "Dénivelée cumulée : ", " m"},
-        {totals.descent, "Descente : ", " m"},
+        {totals.driven, QStringLiteral("Kilomètrage en Voiture : "), " Km"},
+        {totals.cycled, QStringLiteral("Kilomètrage en Vélo : "), " Km"},
+        {totals.walked, QStringLiteral("Distance à pied parcourue : "), " m"},
+        {totals.climb, RouteSheet::kClimbLabel, " m"},
+        {totals.descent, RouteSheet::kDescentLabel, " m"},
     };
     int counter = last;
     for (const TotalLine &line : lines) {
@@ -291,9 +291,8 @@ QList<SheetOperation> routeSheetLayout(const StringGrid &stages, const QString &
             y = page.page_y(kTotalsPageTop);
         }
         y += step;
-        sheet.text(QString::fromUtf8(line.label) + QString::number(line.value) +
-                       QLatin1String(line.unit),
-                   kTotalsSize, kBlack, kTotalsX, Align::Left, y);
+        sheet.text(line.label + QString::number(line.value) + QLatin1String(line.unit), kTotalsSize,
+                   kBlack, kTotalsX, Align::Left, y);
     }
     return sheet.take();
 }

@@ -5,6 +5,7 @@
 #include <QFontMetrics>
 #include <QList>
 #include <QPoint>
+#include <QRect>
 #include <QSize>
 #include <QString>
 #include <map>
@@ -29,6 +30,11 @@ constexpr int kLinesPerPage = 26;
 
 // Pen width of the rule above a named stage, in device pixels.
 constexpr int kRuleWidth = 2;
+
+// The labels of the climb and descent totals, which the elevation profile
+// prints too.
+inline const QString kClimbLabel = QStringLiteral("Dénivelée cumulée : ");
+inline const QString kDescentLabel = QStringLiteral("Descente : ");
 
 // The font the sheet is drawn with, at a size in points.
 QFont font(int pointSize);
@@ -74,12 +80,14 @@ private:
     mutable std::map<int, QFontMetrics> m_metrics;
 };
 
-// One step of drawing the sheet. Texts carry their final top-left corner in
+// One step of drawing a printed page: the route sheet, and the other print
+// layouts that follow its pattern. Texts carry their final top-left corner in
 // device pixels, anchoring already done; empty texts are left out since they
-// draw nothing.
+// draw nothing. A rule is any straight line. A picture copies the `source`
+// pixels of the picture being printed into the `target` rectangle.
 struct SheetOperation
 {
-    enum class Kind { NewPage, Text, Rule };
+    enum class Kind { NewPage, Text, Rule, Picture };
 
     Kind kind = Kind::Text;
     QString text;
@@ -88,6 +96,8 @@ struct SheetOperation
     QPoint from; // a text's top-left corner, or a rule's first end
     QPoint to;   // a rule's second end
     int penWidth = 0;
+    QRect source; // a picture's pixels
+    QRect target; // where they go, in device pixels
 
     bool operator==(const SheetOperation &other) const = default;
 };

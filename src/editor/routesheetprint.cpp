@@ -5,38 +5,10 @@
 #include "data/stringgrid.h"
 #include "platform/platform.h"
 #include "routesheet.h"
+#include "sheetpainter.h"
 
 #include <QPainter>
-#include <QPen>
 #include <QPrinter>
-
-namespace {
-
-// Draws the texts by their top-left corner: the painter's own baseline is the
-// top plus the ascent of the font on this device.
-void drawOperations(QPainter &painter, QPrinter &printer, const QList<SheetOperation> &operations)
-{
-    for (const SheetOperation &op : operations) {
-        switch (op.kind) {
-        case SheetOperation::Kind::NewPage:
-            printer.newPage();
-            break;
-        case SheetOperation::Kind::Rule:
-            painter.setPen(QPen(op.colour, op.penWidth, Qt::SolidLine, Qt::RoundCap));
-            painter.drawLine(op.from, op.to);
-            break;
-        case SheetOperation::Kind::Text: {
-            painter.setFont(RouteSheet::font(op.pointSize));
-            painter.setPen(op.colour);
-            const int baseline = op.from.y() + painter.fontMetrics().ascent();
-            painter.drawText(op.from.x(), baseline, op.text);
-            break;
-        }
-        }
-    }
-}
-
-} // namespace
 
 void printRouteSheet(QPrinter &printer, const QList<SheetOperation> &operations)
 {
@@ -46,7 +18,7 @@ void printRouteSheet(QPrinter &printer, const QList<SheetOperation> &operations)
             printer.outputFileName().isEmpty() ? printer.printerName() : printer.outputFileName();
         throwCannotCreate(target);
     }
-    drawOperations(painter, printer, operations);
+    SheetPainter::paint(painter, operations, [&printer] { printer.newPage(); });
     painter.end();
 }
 

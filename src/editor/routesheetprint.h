@@ -16,7 +16,7 @@ struct SheetOperation;
 void ImPrimmer1Click(Platform &platform, QWidget *parent, const StringGrid &stages,
                      const StringGrid &catalogue, int catalogueRow);
 
-// Prints the operations of a route sheet on a printer already chosen and set
-// up: begins the document, draws, ends it. Throws
+// Prints the operations of a sheet (the route sheet, the elevation profile) on
+// a printer already chosen and set up: begins the document, draws, ends it. Throws
 // "Impossible de créer le fichier %s" when the printer refuses to begin.
 void printRouteSheet(QPrinter &printer, const QList<SheetOperation> &operations);

@@ -52,6 +52,18 @@ bool FakePlatform::printDialog(QWidget *, QPrinter &printer)
     return ok;
 }
 
+bool FakePlatform::printPreview(QWidget *, QPrinter &printer,
+                                const std::function<void(QPrinter &)> &paint)
+{
+    ++previews;
+    if (!takeOr(previewAnswers, false))
+        return false;
+    if (preparePrinter)
+        preparePrinter(printer);
+    paint(printer);
+    return true;
+}
+
 void FakePlatform::showHelpContents()
 {
     ++helpContentsShown;

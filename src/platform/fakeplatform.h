@@ -22,6 +22,10 @@ public:
                                     const QString &proposedName, const QString &filter,
                                     const QString &defaultExtension) override;
     bool printDialog(QWidget *parent, QPrinter &printer) override;
+    // Prints at once when the scripted answer is yes, with the printer
+    // prepared as for the print dialog; a drawing failure reaches the caller.
+    bool printPreview(QWidget *parent, QPrinter &printer,
+                      const std::function<void(QPrinter &)> &paint) override;
     void showHelpContents() override;
     void showHelpContext(int context) override;
     void openMail(const QString &address) override;
@@ -33,6 +37,7 @@ public:
     QList<std::optional<QString>> openFileAnswers;
     QList<std::optional<QString>> saveFileAnswers;
     QList<bool> printAnswers;
+    QList<bool> previewAnswers;
     // Called with the printer when the print dialog is confirmed, so a test
     // can point it at a PDF file.
     std::function<void(QPrinter &)> preparePrinter;
@@ -46,6 +51,7 @@ public:
     };
     QList<DialogCall> dialogs;
     int printDialogs = 0;
+    int previews = 0;
     int helpContentsShown = 0;
     QList<int> helpContexts;
     QStringList mails;

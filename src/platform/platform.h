@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <optional>
 
 class QPrinter;
@@ -36,6 +37,13 @@ public:
 
     // The printer-choice dialog on `printer`; true when the user confirms.
     virtual bool printDialog(QWidget *parent, QPrinter &printer) = 0;
+
+    // Qt's print preview of a document on `printer`, from which the user
+    // prints (through the printer dialog) or not. `paint` draws the whole
+    // document on the printer it is given: the preview's, then the chosen
+    // one. True when the document was printed.
+    virtual bool printPreview(QWidget *parent, QPrinter &printer,
+                              const std::function<void(QPrinter &)> &paint) = 0;
 
     virtual void showHelpContents() = 0;
     virtual void showHelpContext(int context) = 0;

@@ -1,11 +1,15 @@
 #include "qtplatform.h"
 
+#include "guard.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QUrl>
 
@@ -116,6 +120,19 @@ std::optional<QString> QtPlatform::saveFile(QWidget *parent, const QString &titl
 bool QtPlatform::printDialog(QWidget *parent, QPrinter &printer)
 {
     QPrintDialog dialog(&printer, parent);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+bool QtPlatform::printPreview(QWidget *parent, QPrinter &printer,
+                              const std::function<void(QPrinter &)> &paint)
+{
+    QPrintPreviewDialog dialog(&printer, parent);
+    // A failure while drawing is shown at once; the dialog stays, so the user
+    // can change the paper or give up.
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
+                     [this, &dialog, &paint](QPrinter *target) {
+                         guarded(*this, &dialog, [&] { paint(*target); });
+                     });
     return dialog.exec() == QDialog::Accepted;
 }
 

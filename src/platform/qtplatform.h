@@ -32,6 +32,8 @@ public:
                                     const QString &proposedName, const QString &filter,
                                     const QString &defaultExtension) override;
     bool printDialog(QWidget *parent, QPrinter &printer) override;
+    bool printPreview(QWidget *parent, QPrinter &printer,
+                      const std::function<void(QPrinter &)> &paint) override;
     void showHelpContents() override;
     void showHelpContext(int context) override;
     // Opens the user's mail program on a new message to `address`, a mailto:

@@ -8,6 +8,7 @@
 #include "data/itinerary.h"
 #include "editor/gridmodel.h"
 #include "editor/gridview.h"
+#include "editor/profilewindow.h"
 #include "gps/tquorrte.h"
 #include "maps/tquorpla.h"
 #include "platform/fakeplatform.h"
@@ -103,6 +104,7 @@ private slots:
         QVERIFY(w.main().Routes1->isEnabled());
         QVERIFY(w.main().Gps1->isEnabled());
         QVERIFY(w.main().ImPrimmer1->isEnabled());
+        QVERIFY(w.main().Profil1->isEnabled());
         QVERIFY(!w.main().Ouvrir1->isEnabled());
         QVERIFY(!w.main().Nouveau1->isEnabled());
         QVERIFY(!w.app->pro->ButCreer->isEnabled());
@@ -119,9 +121,51 @@ private slots:
         QCOMPARE(w.main().Voyages1->title(), QStringLiteral("Ca&talogue"));
         QCOMPARE(w.main().Itinraire1->text(), QStringLiteral("I&tinéraire"));
         QVERIFY(!w.main().Routes1->isEnabled());
+        QVERIFY(!w.main().Profil1->isEnabled());
         QVERIFY(w.main().Ouvrir1->isEnabled());
         QVERIFY(w.app->pro->ButCreer->isEnabled());
         QTRY_VERIFY(w.main().liste_iti->height() > 29);
+    }
+
+    // "Pro&fil", right after "Im&primer", shows the profile of the open
+    // itinerary as it stands; too few altitudes give a message instead.
+    void profileOfTheOpenItinerary()
+    {
+        Window w;
+        w.main().show();
+        w.catalogue().setCell(1, 0, "Tour du lac");
+        w.main().Itinraire1->trigger();
+        const QList<QAction *> items = w.main().Voyages1->actions();
+        QCOMPARE(items.indexOf(w.main().Profil1), items.indexOf(w.main().ImPrimmer1) + 1);
+        QCOMPARE(w.main().Profil1->text(), QStringLiteral("Pro&fil"));
+        StringGrid &g = w.stages();
+        g.setCell(Place, 1, "Départ");
+        g.setCell(Means, 1, "MP");
+        g.setCell(Altitude, 1, "1000");
+        g.setCell(Distance, 1, "2000");
+        g.setCell(Place, 2, "Col");
+        w.main().Profil1->trigger();
+        QCOMPARE(w.platform.errors,
+                 QStringList{"Le profil demande au moins deux étapes avec une altitude."});
+        QVERIFY(!w.main().profileWindow());
+
+        g.setCell(Altitude, 2, "1400");
+        w.main().Profil1->trigger();
+        QCOMPARE(w.platform.errors.size(), 1);
+        ProfileWindow *profile = w.main().profileWindow();
+        QVERIFY(profile && profile->isVisible());
+        QCOMPARE(profile->windowTitle(), QStringLiteral("Profil - Tour du lac"));
+        QCOMPARE(profile->points().size(), 2);
+        QCOMPARE(profile->points().last().distance, 2000);
+        // The window resizes, its page with it.
+        profile->resize(500, 400);
+        profile->resize(1200, 700);
+        QVERIFY(profile->view->width() > 1000);
+
+        // Its itinerary closed, the profile goes too.
+        w.platform.confirmAnswers << false;
+        w.main().Itinraire1->trigger();
+        QVERIFY(!profile->isVisible());
     }
 
     void workedExampleInTheWindow()

@@ -1,0 +1,129 @@
+// Printing the area of a route across a 12000 x 9000 scan to a PDF file on
+// A4 pages, with the peak memory of the printing alone.
+// Run: bench_areaprint [--benchmark_repetitions=N]
+
+#include "maps/areaprint.h"
+#include "maps/jpegdecoder.h"
+#include "platform/fakeplatform.h"
+
+#include "benchmap.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QPainter>
+#include <QPrinter>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+namespace {
+
+using namespace BenchMap;
+
+constexpr double kKilobytesPerMegabyte = 1024.0;
+constexpr double kBytesPerMegabyte = 1024.0 * 1024.0;
+
+QString g_mapPath;
+QString g_pdfPath;
+
+// The resident peak since the last reset, in megabytes.
+double peakSinceResetMegabytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / kKilobytesPerMegabyte;
+    }
+    return 0;
+}
+
+double residentMegabytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / kKilobytesPerMegabyte;
+    }
+    return 0;
+}
+
+// Linux starts the peak again from the present size when asked.
+void resetPeak()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+void BM_PrintRouteArea(benchmark::State &state)
+{
+    // The displayed picture: the scan with a route drawn across it.
+    QImage picture = decodeJpegFile(g_mapPath);
+    const QList<QPoint> waypoints = {{1000, 1000}, {4000, 3500}, {7000, 3000}, {11000, 8000}};
+    {
+        QPainter painter(&picture);
+        painter.setPen(QPen(Qt::red, 6));
+        painter.drawPolyline(waypoints.constData(), int(waypoints.size()));
+    }
+    AreaMap map;
+    map.picture = picture.size();
+    map.xdens = map.ydens = kDotsPerInch;
+    map.title = QStringLiteral("Traversée");
+    map.datum = QStringLiteral("ED50");
+    ComputeTransform(map.transform, {0, 0, 500000, 5000000}, {12000, 9000, 525400, 4980950},
+                     {0, 9000, 500000, 4980950});
+
+    const double before = residentMegabytes();
+    double peak = 0;
+    int pages = 0;
+    for (auto _ : state) {
+        QFile::remove(g_pdfPath);
+        resetPeak();
+        FakePlatform platform;
+        platform.previewAnswers = {true};
+        platform.preparePrinter = [](QPrinter &printer) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(g_pdfPath);
+        };
+        QPrinter printer(QPrinter::HighResolution);
+        const QRect area = routeArea(map, waypoints, AreaPrintOptions().marginKm);
+        printRouteArea(platform, nullptr, printer, picture, map, waypoints);
+        peak = std::max(peak, peakSinceResetMegabytes());
+        pages = int(areaGrid(map, area, QSize(printer.width(), printer.height()),
+                             printer.logicalDpiX(), AreaPrintOptions().overlapCm)
+                        .pages.size());
+    }
+    state.counters["pages"] = pages;
+    state.counters["image_MB"] = double(picture.sizeInBytes()) / kBytesPerMegabyte;
+    state.counters["rss_before_MB"] = before;
+    state.counters["peak_rss_MB"] = peak;
+    state.counters["peak_over_image_MB"] = peak - before;
+    state.counters["pdf_MB"] = QFile(g_pdfPath).size() / kBytesPerMegabyte;
+}
+
+} // namespace
+
+BENCHMARK(BM_PrintRouteArea)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir dir;
+    g_mapPath = dir.filePath(QStringLiteral("carte.jpg"));
+    g_pdfPath = dir.filePath(QStringLiteral("zone.pdf"));
+    writeMapInChild(g_mapPath);
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    std::printf("map: %d x %d at %d dpi, route across it, A4 portrait, PDF\n", kWidth, kHeight,
+                kDotsPerInch);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QList>
+#include <functional>
+
+class QImage;
+class QPainter;
+class QRect;
+struct SheetOperation;
+
+// Paints a layout of drawing operations with a painter already begun on the
+// device it was laid out for: a printer, or a widget on screen, so what the
+// screen shows is what the paper gets.
+namespace SheetPainter {
+
+// A picture goes to the device in bands of this many rows: the printer engine
+// then converts one band at a time, never a whole page's worth of picture.
+constexpr int kBandRows = 256;
+
+// `newPage` is called for each page break; `picture` is the picture whose
+// pixels the picture operations copy (none: they are left out).
+void paint(QPainter &painter, const QList<SheetOperation> &operations,
+           const std::function<void()> &newPage, const QImage *picture = nullptr);
+
+// Copies `source` pixels of `picture` into `target`, band by band. The bands
+// share their edges, so the target is covered once and exactly.
+void paintPicture(QPainter &painter, const QImage &picture, const QRect &source,
+                  const QRect &target);
+
+} // namespace SheetPainter
