@@ -11,30 +11,31 @@
 namespace SheetPainter {
 
 void paintPicture(QPainter &painter, const QImage &picture, const QRect &source,
-                  const QRect &target)
+                  const QRect &target, int bandRows)
 {
     const QRect inside = source.intersected(picture.rect());
-    if (inside != source || source.isEmpty() || target.isEmpty())
+    if (inside != source || source.isEmpty() || target.isEmpty() || bandRows < 1)
         return;
     // Each map pixel becomes a block of device dots of its own colour: no
     // smoothing between neighbours.
     const bool smooth = painter.testRenderHint(QPainter::SmoothPixmapTransform);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    const qint64 rows = source.height();
-    // Band edges are rounded from the whole picture's scale, so that adjacent
-    // bands meet without a gap or an overlap.
-    auto edge = [&](qint64 row) {
-        return target.top() + int((row * target.height() + rows / 2) / rows);
-    };
-    for (qint64 first = 0; first < rows; first += kBandRows) {
-        const qint64 last = std::min(rows, first + kBandRows);
-        const int top = edge(first);
-        const int bottom = edge(last);
-        if (bottom <= top)
-            continue;
-        const QRect band(source.left(), source.top() + int(first), source.width(),
-                         int(last - first));
-        painter.drawImage(QRect(target.left(), top, target.width(), bottom - top), picture, band);
+    const int bytesPerPixel = picture.depth() / 8;
+    // Every band is placed at the whole picture's scale, so that the bands
+    // together give what one drawing of the whole would.
+    const qreal scaleY = qreal(target.height()) / source.height();
+    for (int first = 0; first < source.height(); first += bandRows) {
+        const int rows = std::min(bandRows, source.height() - first);
+        const int y = source.top() + first;
+        // A view of the picture's own pixels, not a copy of them.
+        const QImage band =
+            bytesPerPixel > 0
+                ? QImage(picture.constScanLine(y) + source.left() * bytesPerPixel, source.width(),
+                         rows, picture.bytesPerLine(), picture.format())
+                : picture.copy(source.left(), y, source.width(), rows);
+        painter.drawImage(
+            QRectF(target.left(), target.top() + first * scaleY, target.width(), rows * scaleY),
+            band);
     }
     painter.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
 }

@@ -22,9 +22,10 @@ constexpr int kBandRows = 256;
 void paint(QPainter &painter, const QList<SheetOperation> &operations,
            const std::function<void()> &newPage, const QImage *picture = nullptr);
 
-// Copies `source` pixels of `picture` into `target`, band by band. The bands
-// share their edges, so the target is covered once and exactly.
+// Copies `source` pixels of `picture` into `target`, band by band, each band
+// a view of the picture's rows rather than a copy: the same pixels on the
+// device as one drawing of the whole.
 void paintPicture(QPainter &painter, const QImage &picture, const QRect &source,
-                  const QRect &target);
+                  const QRect &target, int bandRows = kBandRows);
 
 } // namespace SheetPainter

@@ -1,6 +1,7 @@
 #include "mapprint.h"
 
 #include "data/quorerror.h"
+#include "editor/sheetpainter.h"
 #include "mapconversion.h"
 #include "platform/platform.h"
 
@@ -20,25 +21,6 @@ int printedSide(int pixels, int resolution, quint16 density)
 }
 
 } // namespace
-
-void drawImageInBands(QPainter &painter, const QRect &target, const QImage &picture,
-                      qsizetype bandBytes)
-{
-    if (picture.isNull())
-        return;
-    const int rows =
-        int(qBound<qsizetype>(1, bandBytes / picture.bytesPerLine(), qsizetype(picture.height())));
-    const qreal scaleY = qreal(target.height()) / picture.height();
-    for (int top = 0; top < picture.height(); top += rows) {
-        const int height = qMin(rows, picture.height() - top);
-        // A view of the picture's own rows, not a copy of them.
-        const QImage band(picture.constScanLine(top), picture.width(), height,
-                          picture.bytesPerLine(), picture.format());
-        const QRectF part(target.left(), target.top() + top * scaleY, target.width(),
-                          height * scaleY);
-        painter.drawImage(part, band);
-    }
-}
 
 QPageLayout::Orientation mapPrintOrientation(QSize picture)
 {
@@ -71,7 +53,7 @@ QRect printMap(Platform &platform, QWidget *parent, QPrinter &printer, const QIm
     // smoothing between neighbours, and the picture has no transparency to
     // blend with the page.
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    drawImageInBands(painter, target, copy);
+    SheetPainter::paintPicture(painter, copy, copy.rect(), target);
     painter.end();
     return target;
 }

@@ -7,7 +7,6 @@
 
 class Platform;
 class QImage;
-class QPainter;
 class QPrinter;
 class QWidget;
 
@@ -24,16 +23,6 @@ QPageLayout::Orientation mapPrintOrientation(QSize picture);
 // resolution over the map's density in that direction, rounded to the nearest
 // dot with halves to even. A density of 0 counts one dot per pixel.
 QRect mapPrintRectangle(QSize picture, int resolution, quint16 xdens, quint16 ydens);
-
-// The picture goes to the printer a band of rows at a time: the printer
-// engine converts what it is given into its own format, which for a whole
-// scan of a hundred megapixels is more memory than the picture itself.
-inline constexpr qsizetype kPrintBandBytes = 8 * 1024 * 1024;
-
-// Draws the picture stretched into the target a band of rows at a time,
-// each band a view of the picture's rows, not a copy.
-void drawImageInBands(QPainter &painter, const QRect &target, const QImage &picture,
-                      qsizetype bandBytes = kPrintBandBytes);
 
 // Sets the orientation, shows the printer-choice dialog and prints the
 // picture as the job "Carte de quor". Returns the rectangle drawn, or an

@@ -1,5 +1,6 @@
 #include "common/testmain.h"
 #include "data/quorerror.h"
+#include "editor/sheetpainter.h"
 #include "maps/linelookup.h"
 #include "maps/mapprint.h"
 #include "maps/routedrawing.h"
@@ -499,16 +500,22 @@ private slots:
             for (int x = 0; x < picture.width(); ++x)
                 picture.setPixelColor(x, y, QColor((x * 37) % 256, (y * 53) % 256, (x ^ y) % 256));
         }
-        auto render = [&](qsizetype bandBytes) {
+        auto render = [&](int bandRows) {
             QImage page(420, 300, QImage::Format_RGB32);
             page.fill(Qt::white);
             QPainter painter(&page);
             painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-            drawImageInBands(painter, target, picture, bandBytes);
+            SheetPainter::paintPicture(painter, picture, picture.rect(), target, bandRows);
             return page;
         };
-        const QImage whole = render(picture.sizeInBytes());
-        QCOMPARE(render(7 * picture.bytesPerLine()), whole);
+        QImage whole(420, 300, QImage::Format_RGB32);
+        whole.fill(Qt::white);
+        {
+            QPainter painter(&whole);
+            painter.drawImage(target, picture);
+        }
+        QCOMPARE(render(picture.height()), whole);
+        QCOMPARE(render(7), whole);
         QCOMPARE(render(1), whole);
     }
 };
