@@ -10,6 +10,7 @@
 #include <QFont>
 #include <QImage>
 #include <QObject>
+#include <QPoint>
 #include <QRegion>
 #include <QString>
 #include <QStringList>
@@ -192,6 +193,33 @@ public:
     void moveLabel(RouteFiles::WaypointLine offset, int delta);
     // "Redessiner".
     void redraw();
+
+    // ----------------------------------------- routes exchanged and printed
+    // The waypoint lines of the route picked in the routes list: empty when
+    // the route has no code any more or no readable file.
+    QStringList pickedRouteLines() const;
+    // Draws the picked route over the displayed picture as the waypoints
+    // panel draws it, and answers its waypoints' pixels.
+    QList<QPoint> drawPickedRoute();
+
+    // A waypoint brought from another program, already placed on this map.
+    struct ImportedWaypoint
+    {
+        QString name; // kept as its label when free
+        qint32 easting = 0;
+        qint32 northing = 0;
+        QString altitude;
+    };
+    // `name` when no route has it (without regard to case), else the first
+    // free of "name (2)", "name (3)"...
+    QString uniqueRouteName(const QString &name) const;
+    // Adds a route of imported waypoints after the selected one, with the
+    // first free code, writes the routes file and its waypoint file, then
+    // opens it on the waypoints panel drawn as after "Redessiner". Each
+    // waypoint keeps its own name as label when that name is free and cannot
+    // be mistaken for another line of the file; the others get the free
+    // labels of the route's code.
+    void addImportedRoute(const QString &name, const QList<ImportedWaypoint> &points);
 
 signals:
     // Something the panels show changed.

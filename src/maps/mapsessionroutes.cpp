@@ -5,6 +5,7 @@
 #include "data/appstate.h"
 #include "data/linelist.h"
 #include "data/quorerror.h"
+#include "data/textforms.h"
 #include "routelist.h"
 #include "waypointlist.h"
 
@@ -260,4 +261,121 @@ void MapSession::redraw()
     drawGridLabels();
     saveAndDraw();
     emit changed();
+}
+
+// --------------------------------------------- routes exchanged and printed
+
+QStringList MapSession::pickedRouteLines() const
+{
+    QStringList lines;
+    if (const std::optional<QString> code = RouteFiles::routeCode(m_routeLines, m_pickedRoute))
+        RouteFiles::readWaypoints(m_state, code->right(kRouteCodeLength), lines);
+    return lines;
+}
+
+QList<QPoint> MapSession::drawPickedRoute()
+{
+    const QStringList lines = pickedRouteLines();
+    QList<RouteMark> marks;
+    const RouteStyle style = routeStyle(m_xdens, m_ydens);
+    routeMarks(m_transform, style, lines, marks);
+    QList<QPoint> pixels;
+    for (int i = 0; i < RouteFiles::waypointCount(lines); ++i) {
+        const RouteFiles::WaypointRecord record(lines, qsizetype(i) * RouteFiles::kLinesPerWaypoint);
+        pixels << UtmToPixel(m_transform, parse_integer(record.easting()),
+                             parse_integer(record.northing()));
+    }
+    if (!m_picture.isNull() && !marks.isEmpty()) {
+        QPainter painter(&m_picture);
+        painter.setFont(m_pictureFont);
+        PainterRouteCanvas canvas(painter);
+        drawMarks(canvas, style, marks);
+        emit pictureReplaced();
+    }
+    return pixels;
+}
+
+QString MapSession::uniqueRouteName(const QString &name) const
+{
+    const auto taken = [this](const QString &candidate) {
+        return RouteFiles::findLine(m_routes.items(), candidate) >= 0;
+    };
+    if (!taken(name))
+        return name;
+    for (int n = 2;; ++n) {
+        const QString candidate = QStringLiteral("%1 (%2)").arg(name).arg(n);
+        if (!taken(candidate))
+            return candidate;
+    }
+}
+
+namespace {
+
+// A name read elsewhere serves as a label when nothing else in the file can
+// be taken for it: not a number (eastings, altitudes, offsets), nor a single
+// letter (bands), nor a datum, nor a label or line already there.
+bool usableAsLabel(const QString &name, const QStringList &lines, const QString &mapName)
+{
+    static const QStringList kDatums = {QStringLiteral("ED50"), QStringLiteral("WGS84")};
+    if (name.size() < 2 || name.trimmed() != name)
+        return false;
+    bool number = false;
+    name.toLongLong(&number);
+    if (number || name.compare(mapName, Qt::CaseInsensitive) == 0)
+        return false;
+    for (const QString &datum : kDatums) {
+        if (name.compare(datum, Qt::CaseInsensitive) == 0)
+            return false;
+    }
+    return RouteFiles::findLine(lines, name) < 0;
+}
+
+} // namespace
+
+void MapSession::addImportedRoute(const QString &name, const QList<ImportedWaypoint> &points)
+{
+    if (!m_ready)
+        return;
+    if (!RouteList::acceptsNewName(name, m_routes.items()))
+        throw QuorError(QStringLiteral("Le nom de route « %1 » est trop court ou déjà pris.").arg(name));
+    if (points.size() > WaypointList::kLabelsPerRoute)
+        throw QuorError(WaypointList::noFreeLabelMessage(QString()));
+    const std::optional<QString> code = RouteList::freeRouteCode(m_routeLines);
+    if (!code)
+        throw QuorError(RouteList::noFreeCodeMessage());
+
+    // The waypoint file first: the route appears only once its points are
+    // stored.
+    const QString mapName = QFileInfo(m_mapPath).fileName();
+    const RouteFiles::WaypointFields common{{},       {},     {},
+                                            mapName, m_waypointTexts.zone, m_waypointTexts.letter,
+                                            m_waypointTexts.datum};
+    QStringList lines;
+    QList<int> unnamed;
+    for (int i = 0; i < points.size(); ++i) {
+        RouteFiles::WaypointFields fields = common;
+        fields.easting = QString::number(points[i].easting);
+        fields.northing = QString::number(points[i].northing);
+        fields.altitude = points[i].altitude;
+        const bool named = usableAsLabel(points[i].name, lines, mapName);
+        if (!named)
+            unnamed << i;
+        RouteFiles::appendWaypoint(lines, named ? points[i].name : QString(), fields);
+    }
+    // The others take the free labels of the code, smallest first.
+    for (const int i : unnamed) {
+        const std::optional<QString> label = WaypointList::freeWaypointLabel(*code, lines);
+        if (!label)
+            throw QuorError(WaypointList::noFreeLabelMessage(*code));
+        lines[qsizetype(i) * RouteFiles::kLinesPerWaypoint] = *label;
+    }
+    LineList::write(RouteFiles::waypointPath(m_state, *code), lines);
+
+    m_routes.insert(m_routes.current() + 1, name);
+    saveRoutes();
+    m_routes.setCurrent(m_routes.items().indexOf(name));
+    m_pickedRoute = name;
+    m_routeButtonsEnabled = true;
+    openWaypoints();
+    redraw();
 }

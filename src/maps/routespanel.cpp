@@ -1,6 +1,10 @@
 #include "routespanel.h"
 
+#include "areaoptionsdialog.h"
+#include "areaprint.h"
+#include "gridlabels.h"
 #include "mapsession.h"
+#include "platform/platform.h"
 #include "widgets/stringlistview.h"
 
 #include <QLabel>
@@ -32,6 +36,8 @@ RoutesPanel::RoutesPanel(MapPanelHost host, QWidget *parent)
     RSupprimer = button(QStringLiteral("RSupprimer"), QStringLiteral("Supprimer"));
     column->addWidget(RSupprimer);
     edit(RLsupprimer, QStringLiteral("RLsupprimer"), true);
+    RZone = button(QStringLiteral("RZone"), QStringLiteral("Imprimer la zone"));
+    column->addWidget(RZone);
     Button2 = button(QStringLiteral("Button2"), QStringLiteral("Quiter"));
     column->addWidget(Button2);
 
@@ -41,6 +47,7 @@ RoutesPanel::RoutesPanel(MapPanelHost host, QWidget *parent)
     connect(RWaypoints, &QPushButton::clicked, this, [this] { RWaypointsClick(); });
     connect(RNouvelle, &QPushButton::clicked, this, [this] { RNouvelleClick(); });
     connect(RSupprimer, &QPushButton::clicked, this, [this] { RSupprimerClick(); });
+    connect(RZone, &QPushButton::clicked, this, [this] { RZoneClick(); });
     connect(Button2, &QPushButton::clicked, this, [this] { m_host.quit(); });
     refresh();
 }
@@ -53,6 +60,7 @@ void RoutesPanel::refresh()
     const bool usable = !m_session.loadFailed();
     RWaypoints->setEnabled(usable && m_session.routeButtonsEnabled());
     RSupprimer->setEnabled(usable && m_session.routeButtonsEnabled());
+    RZone->setEnabled(usable && m_session.routeButtonsEnabled());
     RNouvelle->setEnabled(usable);
     ChRoutes->setEnabled(usable);
 }
@@ -75,4 +83,25 @@ void RoutesPanel::RSupprimerClick()
 void RoutesPanel::RWaypointsClick()
 {
     run([this] { m_session.openWaypoints(); });
+}
+
+void RoutesPanel::RZoneClick()
+{
+    run([this] {
+        if (!m_session.isReady() || m_session.pickedRoute().isEmpty())
+            return;
+        AreaOptionsDialog dialog(m_areaOptions, m_host.window);
+        if (!m_host.platform.runDialog(dialog))
+            return;
+        m_areaOptions = dialog.options();
+        // The route goes on the picture as the waypoints panel draws it, so
+        // the paper shows what the screen shows.
+        const QList<QPoint> waypoints = m_session.drawPickedRoute();
+        const MapSession::Verification &v = m_session.verification();
+        const AreaMap map{m_session.picture().size(), m_session.transform(), m_session.xdens(),
+                          m_session.ydens(), m_session.pickedRoute(),
+                          gridTitle(v.zone, v.letter, v.datum).trimmed()};
+        printRouteArea(m_host.platform, m_host.window, m_host.printer(), m_session.picture(), map,
+                       waypoints, m_areaOptions);
+    });
 }

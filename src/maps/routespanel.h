@@ -1,5 +1,6 @@
 #pragma once
 
+#include "arealayout.h"
 #include "mappanel.h"
 
 class StringListView;
@@ -20,6 +21,8 @@ public:
     void RNouvelleClick();
     void RSupprimerClick();
     void RWaypointsClick();
+    // Beyond the list: the picked route's part of the map printed.
+    void RZoneClick();
 
     QPushButton *RWaypoints = nullptr;
     QLineEdit *RLWaypoints = nullptr;
@@ -29,4 +32,9 @@ public:
     QPushButton *RSupprimer = nullptr;
     QLineEdit *RLsupprimer = nullptr;
     QPushButton *Button2 = nullptr;
+    QPushButton *RZone = nullptr;
+
+private:
+    // The options chosen last, proposed again at the next print.
+    AreaPrintOptions m_areaOptions;
 };

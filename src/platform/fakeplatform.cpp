@@ -64,6 +64,33 @@ bool FakePlatform::printPreview(QWidget *, QPrinter &printer,
     return true;
 }
 
+void FakePlatform::inform(QWidget *, const QString &text)
+{
+    informations.append(text);
+}
+
+std::optional<QString> FakePlatform::askText(QWidget *, const QString &title, const QString &,
+                                             const QString &)
+{
+    questions.append(title);
+    return takeOr(textAnswers, std::optional<QString>());
+}
+
+std::optional<int> FakePlatform::chooseItem(QWidget *, const QString &, const QString &,
+                                            const QStringList &items)
+{
+    itemChoices.append(items);
+    return takeOr(itemAnswers, std::optional<int>());
+}
+
+bool FakePlatform::runDialog(QDialog &dialog)
+{
+    ++dialogsRun;
+    const std::function<bool(QDialog &)> script =
+        takeOr(dialogScripts, std::function<bool(QDialog &)>());
+    return script && script(dialog);
+}
+
 void FakePlatform::showHelpContents()
 {
     ++helpContentsShown;

@@ -26,6 +26,14 @@ public:
     // prepared as for the print dialog; a drawing failure reaches the caller.
     bool printPreview(QWidget *parent, QPrinter &printer,
                       const std::function<void(QPrinter &)> &paint) override;
+    void inform(QWidget *parent, const QString &text) override;
+    std::optional<QString> askText(QWidget *parent, const QString &title, const QString &label,
+                                   const QString &proposed) override;
+    std::optional<int> chooseItem(QWidget *parent, const QString &title, const QString &label,
+                                  const QStringList &items) override;
+    // Runs the next script on the dialog (it may fill its fields) instead of
+    // showing it; with no script left the dialog is cancelled.
+    bool runDialog(QDialog &dialog) override;
     void showHelpContents() override;
     void showHelpContext(int context) override;
     void openMail(const QString &address) override;
@@ -38,6 +46,9 @@ public:
     QList<std::optional<QString>> saveFileAnswers;
     QList<bool> printAnswers;
     QList<bool> previewAnswers;
+    QList<std::optional<QString>> textAnswers;
+    QList<std::optional<int>> itemAnswers;
+    QList<std::function<bool(QDialog &)>> dialogScripts;
     // Called with the printer when the print dialog is confirmed, so a test
     // can point it at a PDF file.
     std::function<void(QPrinter &)> preparePrinter;
@@ -45,6 +56,9 @@ public:
     // Records.
     QStringList questions;
     QStringList errors;
+    QStringList informations;
+    QList<QStringList> itemChoices;
+    int dialogsRun = 0;
     struct DialogCall
     {
         QString title, directory, proposedName, filter, defaultExtension;

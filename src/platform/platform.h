@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 
+class QDialog;
 class QPrinter;
 class QWidget;
 
@@ -44,6 +46,18 @@ public:
     // one. True when the document was printed.
     virtual bool printPreview(QWidget *parent, QPrinter &printer,
                               const std::function<void(QPrinter &)> &paint) = 0;
+
+    // An information box with the information icon, titled with the
+    // application title.
+    virtual void inform(QWidget *parent, const QString &text) = 0;
+    // Asks for a line of text, proposing `proposed`; nothing on cancel.
+    virtual std::optional<QString> askText(QWidget *parent, const QString &title,
+                                           const QString &label, const QString &proposed) = 0;
+    // Lets the user pick one of `items`: its index, or nothing on cancel.
+    virtual std::optional<int> chooseItem(QWidget *parent, const QString &title,
+                                          const QString &label, const QStringList &items) = 0;
+    // Runs one of the program's own modal dialogs; true when accepted.
+    virtual bool runDialog(QDialog &dialog) = 0;
 
     virtual void showHelpContents() = 0;
     virtual void showHelpContext(int context) = 0;

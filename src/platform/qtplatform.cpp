@@ -6,6 +6,8 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -133,6 +135,41 @@ bool QtPlatform::printPreview(QWidget *parent, QPrinter &printer,
                      [this, &dialog, &paint](QPrinter *target) {
                          guarded(*this, &dialog, [&] { paint(*target); });
                      });
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void QtPlatform::inform(QWidget *parent, const QString &text)
+{
+    QMessageBox box(QMessageBox::Information, QApplication::applicationDisplayName(), text,
+                    QMessageBox::Ok, parent);
+    box.exec();
+}
+
+std::optional<QString> QtPlatform::askText(QWidget *parent, const QString &title,
+                                           const QString &label, const QString &proposed)
+{
+    bool ok = false;
+    const QString text =
+        QInputDialog::getText(parent, title, label, QLineEdit::Normal, proposed, &ok);
+    if (!ok)
+        return std::nullopt;
+    return text;
+}
+
+std::optional<int> QtPlatform::chooseItem(QWidget *parent, const QString &title,
+                                          const QString &label, const QStringList &items)
+{
+    if (items.isEmpty())
+        return std::nullopt;
+    bool ok = false;
+    const QString item = QInputDialog::getItem(parent, title, label, items, 0, false, &ok);
+    if (!ok)
+        return std::nullopt;
+    return int(items.indexOf(item));
+}
+
+bool QtPlatform::runDialog(QDialog &dialog)
+{
     return dialog.exec() == QDialog::Accepted;
 }
 

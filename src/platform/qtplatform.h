@@ -34,6 +34,12 @@ public:
     bool printDialog(QWidget *parent, QPrinter &printer) override;
     bool printPreview(QWidget *parent, QPrinter &printer,
                       const std::function<void(QPrinter &)> &paint) override;
+    void inform(QWidget *parent, const QString &text) override;
+    std::optional<QString> askText(QWidget *parent, const QString &title, const QString &label,
+                                   const QString &proposed) override;
+    std::optional<int> chooseItem(QWidget *parent, const QString &title, const QString &label,
+                                  const QStringList &items) override;
+    bool runDialog(QDialog &dialog) override;
     void showHelpContents() override;
     void showHelpContext(int context) override;
     // Opens the user's mail program on a new message to `address`, a mailto:
