@@ -5,6 +5,7 @@
 #include "data/appstate.h"
 #include "data/catalogue.h"
 #include "data/filelayer.h"
+#include "data/gpxfile.h"
 #include "data/itinerary.h"
 #include "data/quorerror.h"
 #include "data/settings.h"
@@ -13,6 +14,7 @@
 #include "editor/gridview.h"
 #include "editor/routesheetprint.h"
 #include "editor/stagetimes.h"
+#include "gps/gpxexport.h"
 #include "gps/tquorrte.h"
 #include "maps/tquorpla.h"
 #include "platform/guard.h"
@@ -154,11 +156,14 @@ void TQuor::buildMenus()
     Routes1 = action(Voyages1, QStringLiteral("Routes1"), QStringLiteral("Insère &Routes"),
                      HelpContext::StageGrid);
     Gps1 = action(Voyages1, QStringLiteral("Gps1"), QStringLiteral("&Gps"), HelpContext::StageGrid);
+    ExporterGpx1 = action(Voyages1, QStringLiteral("ExporterGpx1"), QStringLiteral("E&xporter GPX"),
+                          HelpContext::GpxExchange);
     Voyages1->addSeparator();
     ImPrimmer1 = action(Voyages1, QStringLiteral("ImPrimmer1"), QStringLiteral("Im&primer"),
                         HelpContext::StageGrid);
     Routes1->setEnabled(false);
     Gps1->setEnabled(false);
+    ExporterGpx1->setEnabled(false);
     ImPrimmer1->setEnabled(false);
 
     Caractristiques1 = menuBar()->addMenu(QStringLiteral("C&aractéristiques"));
@@ -194,6 +199,7 @@ void TQuor::buildMenus()
     guardedSlot(Cartes1, &TQuor::Cartes1Click);
     guardedSlot(Routes1, &TQuor::Routes1Click);
     guardedSlot(Gps1, &TQuor::Gps1Click);
+    guardedSlot(ExporterGpx1, &TQuor::ExporterGpx1Click);
     guardedSlot(ImPrimmer1, &TQuor::ImPrimmer1Click);
     for (QAction *a : {Voiture1, Transfert1, Velo1, Marches1, Poses1}) {
         connect(a, &QAction::triggered, this,
@@ -534,6 +540,7 @@ void TQuor::setItineraryCommandsEnabled(bool itinerary)
     Routes1->setEnabled(itinerary);
     ImPrimmer1->setEnabled(itinerary);
     Gps1->setEnabled(itinerary);
+    ExporterGpx1->setEnabled(itinerary);
     Ouvrir1->setEnabled(!itinerary);
     Nouveau1->setEnabled(!itinerary);
     // Another project must not be loaded under an open itinerary.
@@ -558,6 +565,20 @@ void TQuor::Routes1Click()
 void TQuor::Gps1Click()
 {
     m_rte->openForExport();
+}
+
+void TQuor::ExporterGpx1Click()
+{
+    // Built first: an itinerary without positions, or with one that cannot be
+    // converted, is refused before the user picks a file.
+    const GpxDocument document = GpxExport::itineraryDocument(
+        m_stages, m_catalogue, itineraryRow(), m_state.speedTable, GpxExport::stageDatums(m_state));
+    const std::optional<QString> path = m_platform.saveFile(
+        this, QString::fromUtf8(GpxExport::kItineraryDialogTitle), m_state.projectDirectory(),
+        GpxExport::proposedFileName(document.name), QLatin1String(GpxExport::kFilter),
+        QLatin1String(GpxExport::kDefaultExtension));
+    if (path)
+        Gpx::write(*path, document);
 }
 
 void TQuor::ImPrimmer1Click()

@@ -47,6 +47,7 @@ public:
     void Cartes1Click();
     void Routes1Click();
     void Gps1Click();
+    void ExporterGpx1Click();
     void ImPrimmer1Click();
 
     // Runs before every move of the stage grid's cursor.
@@ -76,6 +77,7 @@ public:
     QAction *Cartes1 = nullptr;
     QAction *Routes1 = nullptr;
     QAction *Gps1 = nullptr;
+    QAction *ExporterGpx1 = nullptr;
     QAction *ImPrimmer1 = nullptr;
     QMenu *Caractristiques1 = nullptr;
     QAction *Voiture1 = nullptr;
