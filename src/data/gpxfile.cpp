@@ -109,8 +109,11 @@ private:
         }
     }
 
-    double coordinate(const QString &attribute, double limit, const QString &message)
+    double coordinate(const QString &attribute, double limit, const QString &message,
+                      const QString &missing)
     {
+        if (!m_xml.attributes().hasAttribute(attribute))
+            throw QuorError(missing.arg(m_xml.lineNumber()));
         const QString value = m_xml.attributes().value(attribute).toString();
         bool ok = false;
         const double v = value.toDouble(&ok);
@@ -126,10 +129,13 @@ private:
         GpxPoint p;
         p.latitude = coordinate(QStringLiteral("lat"), kMaxLatitude,
                                 QStringLiteral("Latitude « %1 » incorrecte à la ligne %2 du "
-                                               "fichier GPX : il faut un nombre de -90 à 90."));
-        p.longitude = coordinate(QStringLiteral("lon"), kMaxLongitude,
-                                 QStringLiteral("Longitude « %1 » incorrecte à la ligne %2 du "
-                                                "fichier GPX : il faut un nombre de -180 à 180."));
+                                               "fichier GPX : il faut un nombre de -90 à 90."),
+                                QStringLiteral("Latitude manquante à la ligne %1 du fichier GPX."));
+        p.longitude =
+            coordinate(QStringLiteral("lon"), kMaxLongitude,
+                       QStringLiteral("Longitude « %1 » incorrecte à la ligne %2 du "
+                                      "fichier GPX : il faut un nombre de -180 à 180."),
+                       QStringLiteral("Longitude manquante à la ligne %1 du fichier GPX."));
         while (m_xml.readNextStartElement()) {
             if (!isGpx()) {
                 m_xml.skipCurrentElement();

@@ -130,6 +130,7 @@ GpxDocument mapRouteDocument(const QString &routeName, const QList<MapRoutePoint
         route.points.append(p);
     }
     doc.routes.append(route);
+    // Some receivers and apps show only a file's waypoints.
     doc.waypoints = route.points;
     doc.description = converter.description();
     return doc;
@@ -218,6 +219,8 @@ GpxDocument itineraryDocument(const StringGrid &stages, const StringGrid &catalo
     if (route.points.isEmpty())
         throw QuorError(kNoStagePosition);
     doc.routes.append(route);
+    // Some receivers and apps show only a file's waypoints.
+    doc.waypoints = route.points;
     doc.description = converter.description();
     return doc;
 }

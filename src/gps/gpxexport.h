@@ -62,7 +62,8 @@ QString stageDatumKey(const QString &place, const QString &position);
 // <rtept> per stage whose position reads as zone, band, easting and northing:
 // <name> the place, <ele> the altitude, <desc> the means of travel, <time>
 // the catalogue's date at the stage's time of day in this computer's local
-// time (a time earlier than the stage before belongs to the next day). A
+// time (a time earlier than the stage before belongs to the next day); the
+// stages again as <wpt>. A
 // stage's datum is that of the project's waypoint it was inserted from, else
 // ED50, the datum a calibration starts with. Throws when no stage has a
 // position, and the French message of a stage that cannot be converted.
