@@ -93,7 +93,12 @@ private:
         QString t = m_xml.readElementText(QXmlStreamReader::SkipChildElements);
         if (m_xml.hasError())
             failOnXml();
-        t.truncate(kMaxTextLength);
+        if (t.size() > kMaxTextLength) {
+            t.truncate(kMaxTextLength);
+            // Half a character would not be written back.
+            if (t.back().isHighSurrogate())
+                t.chop(1);
+        }
         return t.trimmed();
     }
 

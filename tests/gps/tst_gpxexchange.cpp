@@ -16,6 +16,7 @@
 #include <QTest>
 
 #include <cmath>
+#include <ctime>
 
 using namespace TestUtil;
 
@@ -152,37 +153,56 @@ private slots:
             {GpxExport::stageDatumKey("AB001", "31T 376120 4831085"), "WGS84"}};
         SpeedTable speeds;
 
+        // Summer time in Paris: local time is two hours ahead of universal
+        // time, for the program and for gpsbabel, which prints local time
+        // unless asked for universal time.
+        const QByteArray zone = qgetenv("TZ");
+        qputenv("TZ", "Europe/Paris");
+        tzset();
         QTemporaryDir dir;
         const QString path = dir.filePath("iti.gpx");
         Gpx::write(path, GpxExport::itineraryDocument(stages, catalogue, 3, speeds, datums));
+        const QByteArray xml = readBytes(path);
+        const auto local = GpxClient::readUnicsv(
+            GpxClient::run({"-i", "gpx", "-f", path, "-o", "unicsv", "-F", "-"}));
         const auto rows = GpxClient::readUnicsv(
-            GpxClient::run({"-r", "-i", "gpx", "-f", path, "-o", "unicsv", "-F", "-"}));
+            GpxClient::run({"-r", "-i", "gpx", "-f", path, "-o", "unicsv,utc=0", "-F", "-"}));
+        if (zone.isNull())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", zone);
+        tzset();
+        QVERIFY(xml.contains("<time>2025-07-12T08:30:00+02:00</time>"));
+        QVERIFY(xml.contains("<time>2025-07-13T00:20:00+02:00</time>"));
+        QCOMPARE(local.size(), 3);
         QCOMPARE(rows.size(), 3);
         const struct
         {
             const char *name, *notes, *altitude;
             double e, n;
             const char *datum;
-            QDateTime time;
+            const char *date, *time, *utcDate, *utcTime;
         } expected[] = {{"Parking", "Marches, Plat (MP)", "812.0", 375000, 4830000, "ED50",
-                         QDateTime(QDate(2025, 7, 12), QTime(8, 30))},
+                         "2025/07/12", "08:30:00", "2025/07/12", "06:30:00"},
                         {"AB001", "Voiture, Autoroute (VA)", "", 376120, 4831085, "WGS84",
-                         QDateTime(QDate(2025, 7, 12), QTime(23, 50))},
-                        {"Refuge", "", "1450.0", 376500, 4831500, "ED50",
-                         QDateTime(QDate(2025, 7, 13), QTime(0, 20))}};
+                         "2025/07/12", "23:50:00", "2025/07/12", "21:50:00"},
+                        {"Refuge", "", "1450.0", 376500, 4831500, "ED50", "2025/07/13", "00:20:00",
+                         "2025/07/12", "22:20:00"}};
         for (int i = 0; i < 3; ++i) {
             const auto &x = expected[i];
             const Coordinates::LatLon p =
                 Coordinates::toWgs84({31, QLatin1Char('T'), x.datum}, {x.e, x.n});
-            QCOMPARE(rows[i]["Name"], x.name);
+            for (const auto &row : {local[i], rows[i]}) {
+                QCOMPARE(row["Name"], x.name);
+                QCOMPARE(row.value("Altitude"), x.altitude);
+                QVERIFY(std::abs(row["Latitude"].toDouble() - p.latitude) <= kDegreeTolerance);
+                QVERIFY(std::abs(row["Longitude"].toDouble() - p.longitude) <= kDegreeTolerance);
+            }
             QCOMPARE(rows[i].value("Notes"), x.notes);
-            QCOMPARE(rows[i].value("Altitude"), x.altitude);
-            QVERIFY(std::abs(rows[i]["Latitude"].toDouble() - p.latitude) <= kDegreeTolerance);
-            QVERIFY(std::abs(rows[i]["Longitude"].toDouble() - p.longitude) <= kDegreeTolerance);
-            // gpsbabel prints universal time: the offset was written right.
-            const QDateTime utc = x.time.toUTC();
-            QCOMPARE(rows[i]["Date"], utc.toString("yyyy/MM/dd"));
-            QCOMPARE(rows[i]["Time"], utc.toString("HH:mm:ss"));
+            QCOMPARE(local[i]["Date"], x.date);
+            QCOMPARE(local[i]["Time"], x.time);
+            QCOMPARE(rows[i]["Date"], x.utcDate);
+            QCOMPARE(rows[i]["Time"], x.utcTime);
         }
         QCOMPARE(GpxExport::proposedFileName("Boucle: A/B"), "Boucle_ A_B.gpx");
     }
