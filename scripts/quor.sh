@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake ninja-build g++ qt6-base-dev qt6-translations-l10n libjpeg62-turbo-dev
-  fonts-liberation desktop-file-utils)
+  fonts-liberation desktop-file-utils libproj-dev proj-data proj-bin gpsbabel)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -24,15 +24,16 @@ const QString kContentsPage = QStringLiteral("index.html");
 const QString kCaptionPrefix = QStringLiteral("Aide de Quor");
 constexpr QSize kInitialSize(820, 680);
 
-// One page per help-context number, in the order of the numbers 1 to 7.
+// One page per help-context number, in the order of the numbers 1 to 8.
 const char *const kContextPages[] = {
-    "projets.html",    // 1: main window, "&Projet" and "&?"
-    "vitesses.html",   // 2: "C&aractéristiques", speed-table dialog
-    "commandes.html",  // 3: "&Enregistrer", "&Supprimer", "&Inserer", "I&tinéraire"
-    "catalogue.html",  // 4: catalogue grid
-    "itineraire.html", // 5: stage grid, map and route commands, route dialog
-    "cartes.html",     // 6: map window
-    "gps.html",        // 7: route dialog while it exports
+    "projets.html",     // 1: main window, "&Projet" and "&?"
+    "vitesses.html",    // 2: "C&aractéristiques", speed-table dialog
+    "commandes.html",   // 3: "&Enregistrer", "&Supprimer", "&Inserer", "I&tinéraire"
+    "catalogue.html",   // 4: catalogue grid
+    "itineraire.html",  // 5: stage grid, map and route commands, route dialog
+    "cartes.html",      // 6: map window
+    "gps.html",         // 7: route dialog while it exports
+    "echange-gpx.html", // 8: GPX export and import
 };
 constexpr int kContextCount = int(sizeof kContextPages / sizeof kContextPages[0]);
 

@@ -5,6 +5,7 @@
 #include "data/appstate.h"
 #include "data/catalogue.h"
 #include "data/filelayer.h"
+#include "data/gpxfile.h"
 #include "data/itinerary.h"
 #include "data/quorerror.h"
 #include "data/settings.h"
@@ -15,6 +16,7 @@
 #include "editor/profilewindow.h"
 #include "editor/routesheetprint.h"
 #include "editor/stagetimes.h"
+#include "gps/gpxexport.h"
 #include "gps/tquorrte.h"
 #include "maps/tquorpla.h"
 #include "platform/guard.h"
@@ -157,6 +159,8 @@ void TQuor::buildMenus()
     Routes1 = action(Voyages1, QStringLiteral("Routes1"), QStringLiteral("Insère &Routes"),
                      HelpContext::StageGrid);
     Gps1 = action(Voyages1, QStringLiteral("Gps1"), QStringLiteral("&Gps"), HelpContext::StageGrid);
+    ExporterGpx1 = action(Voyages1, QStringLiteral("ExporterGpx1"), QStringLiteral("E&xporter GPX"),
+                          HelpContext::GpxExchange);
     Voyages1->addSeparator();
     ImPrimmer1 = action(Voyages1, QStringLiteral("ImPrimmer1"), QStringLiteral("Im&primer"),
                         HelpContext::StageGrid);
@@ -164,6 +168,7 @@ void TQuor::buildMenus()
                      HelpContext::StageGrid);
     Routes1->setEnabled(false);
     Gps1->setEnabled(false);
+    ExporterGpx1->setEnabled(false);
     ImPrimmer1->setEnabled(false);
     Profil1->setEnabled(false);
 
@@ -200,6 +205,7 @@ void TQuor::buildMenus()
     guardedSlot(Cartes1, &TQuor::Cartes1Click);
     guardedSlot(Routes1, &TQuor::Routes1Click);
     guardedSlot(Gps1, &TQuor::Gps1Click);
+    guardedSlot(ExporterGpx1, &TQuor::ExporterGpx1Click);
     guardedSlot(ImPrimmer1, &TQuor::ImPrimmer1Click);
     guardedSlot(Profil1, &TQuor::Profil1Click);
     for (QAction *a : {Voiture1, Transfert1, Velo1, Marches1, Poses1}) {
@@ -556,6 +562,7 @@ void TQuor::setItineraryCommandsEnabled(bool itinerary)
     ImPrimmer1->setEnabled(itinerary);
     Profil1->setEnabled(itinerary);
     Gps1->setEnabled(itinerary);
+    ExporterGpx1->setEnabled(itinerary);
     Ouvrir1->setEnabled(!itinerary);
     Nouveau1->setEnabled(!itinerary);
     // Another project must not be loaded under an open itinerary.
@@ -580,6 +587,20 @@ void TQuor::Routes1Click()
 void TQuor::Gps1Click()
 {
     m_rte->openForExport();
+}
+
+void TQuor::ExporterGpx1Click()
+{
+    // Built first: an itinerary without positions, or with one that cannot be
+    // converted, is refused before the user picks a file.
+    const GpxDocument document = GpxExport::itineraryDocument(
+        m_stages, m_catalogue, itineraryRow(), m_state.speedTable, GpxExport::stageDatums(m_state));
+    const std::optional<QString> path = m_platform.saveFile(
+        this, QString::fromUtf8(GpxExport::kItineraryDialogTitle), m_state.projectDirectory(),
+        GpxExport::proposedFileName(document.name), QLatin1String(GpxExport::kFilter),
+        QLatin1String(GpxExport::kDefaultExtension));
+    if (path)
+        Gpx::write(*path, document);
 }
 
 void TQuor::ImPrimmer1Click()

@@ -50,6 +50,7 @@ public:
     void Cartes1Click();
     void Routes1Click();
     void Gps1Click();
+    void ExporterGpx1Click();
     void ImPrimmer1Click();
     void Profil1Click();
 
@@ -80,6 +81,7 @@ public:
     QAction *Cartes1 = nullptr;
     QAction *Routes1 = nullptr;
     QAction *Gps1 = nullptr;
+    QAction *ExporterGpx1 = nullptr;
     QAction *ImPrimmer1 = nullptr;
     QAction *Profil1 = nullptr;
     QMenu *Caractristiques1 = nullptr;

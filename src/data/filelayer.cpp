@@ -117,6 +117,11 @@ int probeReadWrite(const QString &path)
 
 int tryReadAll(const QString &path, QByteArray &out, bool openForWriting)
 {
+    return tryReadAtMost(path, out, -1, openForWriting);
+}
+
+int tryReadAtMost(const QString &path, QByteArray &out, qint64 maxBytes, bool openForWriting)
+{
     const int fd = openFile(path, openForWriting ? O_RDWR : O_RDONLY,
                             openForWriting ? Op::OpenReadWrite : Op::OpenRead);
     if (fd < 0)
@@ -135,6 +140,8 @@ int tryReadAll(const QString &path, QByteArray &out, bool openForWriting)
         if (n == 0)
             break;
         data.append(buffer, n);
+        if (maxBytes >= 0 && data.size() > maxBytes)
+            break;
     }
     ::close(fd);
     out = std::move(data);

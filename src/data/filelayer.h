@@ -24,6 +24,12 @@ int probeReadWrite(const QString &path);
 // Returns 0 or the input/output code.
 int tryReadAll(const QString &path, QByteArray &out, bool openForWriting = false);
 
+// The same, but stops once more than `maxBytes` are read (none when negative):
+// a file longer than that comes back with more than `maxBytes` bytes, and a
+// huge file is never read whole.
+int tryReadAtMost(const QString &path, QByteArray &out, qint64 maxBytes,
+                  bool openForWriting = false);
+
 // Reads the file whole; throws the input/output error.
 QByteArray readAll(const QString &path, bool openForWriting = false);
 

@@ -73,6 +73,7 @@ constexpr int CatalogueGrid = 4;
 constexpr int StageGrid = 5;
 constexpr int Map = 6;
 constexpr int GpsExport = 7;
+constexpr int GpxExchange = 8;
 } // namespace HelpContext
 
 // Marks the help viewer's window. It stands for the help program of the

@@ -145,7 +145,9 @@ private slots:
                            << "Exporter une route vers un GPS";
         QTest::newRow("unknown 0") << 0 << "index.html"
                                    << "Sommaire";
-        QTest::newRow("unknown 8") << 8 << "index.html"
+        QTest::newRow("8") << 8 << "echange-gpx.html"
+                           << "Échanger des routes au format GPX";
+        QTest::newRow("unknown 9") << 9 << "index.html"
                                    << "Sommaire";
     }
 

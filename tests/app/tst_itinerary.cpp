@@ -103,6 +103,7 @@ private slots:
         QCOMPARE(w.main().Itinraire1->text(), QStringLiteral("Ca&talogue"));
         QVERIFY(w.main().Routes1->isEnabled());
         QVERIFY(w.main().Gps1->isEnabled());
+        QVERIFY(w.main().ExporterGpx1->isEnabled());
         QVERIFY(w.main().ImPrimmer1->isEnabled());
         QVERIFY(w.main().Profil1->isEnabled());
         QVERIFY(!w.main().Ouvrir1->isEnabled());

@@ -46,9 +46,9 @@ struct Fixture
 QStringList enabledState(TQuor &w)
 {
     QStringList out;
-    for (QAction *a :
-         {w.Ouvrir1, w.Nouveau1, w.Quitter2, w.Enregistrer1, w.Supprimer1, w.Inserer1, w.Itinraire1,
-          w.Cartes1, w.Routes1, w.Gps1, w.ImPrimmer1, w.Profil1, w.Voiture1, w.APropos1, w.Aides1})
+    for (QAction *a : {w.Ouvrir1, w.Nouveau1, w.Quitter2, w.Enregistrer1, w.Supprimer1, w.Inserer1,
+                       w.Itinraire1, w.Cartes1, w.Routes1, w.Gps1, w.ExporterGpx1, w.ImPrimmer1,
+                       w.Profil1, w.Voiture1, w.APropos1, w.Aides1})
         out << QStringLiteral("%1=%2").arg(a->objectName()).arg(a->isEnabled() ? 1 : 0);
     return out;
 }
@@ -66,6 +66,7 @@ QStringList expectState(bool project)
             QStringLiteral("Cartes1=%1").arg(p),
             "Routes1=0",
             "Gps1=0",
+            "ExporterGpx1=0",
             "ImPrimmer1=0",
             "Profil1=0",
             "Voiture1=1",
@@ -117,6 +118,7 @@ private slots:
                                       "  &Cartes",
                                       "  Insère &Routes",
                                       "  &Gps",
+                                      "  E&xporter GPX",
                                       "-",
                                       "  Im&primer",
                                       "  Pro&fil",

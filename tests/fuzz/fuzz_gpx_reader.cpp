@@ -1,0 +1,80 @@
+// GPX files from receivers, phone apps and other programs: any bytes are read
+// or refused with a French message, and what is read, written again, reads
+// back as the same points.
+
+#include "data/gpxfile.h"
+#include "fuzzcheck.h"
+
+#include <cmath>
+
+namespace {
+
+bool samePoints(const QList<GpxPoint> &a, const QList<GpxPoint> &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        // Nine decimals of a degree are written: a few nanodegrees may go.
+        if (std::abs(a[i].latitude - b[i].latitude) > 1e-8 ||
+            std::abs(a[i].longitude - b[i].longitude) > 1e-8 || a[i].name != b[i].name ||
+            a[i].elevation.has_value() != b[i].elevation.has_value())
+            return false;
+    }
+    return true;
+}
+
+bool samePaths(const QList<GpxPath> &a, const QList<GpxPath> &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        if (a[i].name != b[i].name || !samePoints(a[i].points, b[i].points))
+            return false;
+    }
+    return true;
+}
+
+bool inRange(const QList<GpxPoint> &points)
+{
+    for (const GpxPoint &p : points) {
+        if (!(std::abs(p.latitude) <= 90) || !(std::abs(p.longitude) <= 180) ||
+            (p.elevation && !std::isfinite(*p.elevation)) || p.name.size() > Gpx::kMaxTextLength)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    Fuzz::quietQtWarnings();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    GpxDocument doc;
+    QString refusal;
+    if (Fuzz::refuses([&] { doc = Gpx::parse(Fuzz::bytesOf(data, size)); }, &refusal)) {
+        FUZZ_CHECK(!refusal.isEmpty());
+        return 0;
+    }
+    FUZZ_CHECK(inRange(doc.waypoints));
+    qsizetype points = doc.waypoints.size();
+    for (const QList<GpxPath> *paths : {&doc.routes, &doc.tracks}) {
+        for (const GpxPath &path : *paths) {
+            FUZZ_CHECK(inRange(path.points));
+            points += path.points.size();
+        }
+    }
+    FUZZ_CHECK(points <= Gpx::kMaxPoints);
+
+    // Names, descriptions and times of any script survive a round trip; a
+    // name of blanks only comes back empty, as it is trimmed on reading.
+    const GpxDocument back = Gpx::parse(Gpx::toXml(doc));
+    FUZZ_CHECK(samePoints(back.waypoints, doc.waypoints));
+    FUZZ_CHECK(samePaths(back.routes, doc.routes));
+    FUZZ_CHECK(samePaths(back.tracks, doc.tracks));
+    return 0;
+}
