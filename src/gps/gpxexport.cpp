@@ -4,11 +4,11 @@
 #include "data/catalogue.h"
 #include "data/itinerary.h"
 #include "data/quorerror.h"
+#include "data/routefiles.h"
 #include "data/speedtable.h"
 #include "data/stringgrid.h"
 #include "data/textforms.h"
 #include "editor/stagetimes.h"
-#include "routefiles.h"
 
 #include <QRegularExpression>
 #include <QTimeZone>
