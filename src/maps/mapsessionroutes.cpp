@@ -3,6 +3,7 @@
 // The routes and waypoints panels' part of the map session.
 
 #include "data/appstate.h"
+#include "data/cp1252.h"
 #include "data/linelist.h"
 #include "data/quorerror.h"
 #include "data/textforms.h"
@@ -281,7 +282,8 @@ QList<QPoint> MapSession::drawPickedRoute()
     routeMarks(m_transform, style, lines, marks);
     QList<QPoint> pixels;
     for (int i = 0; i < RouteFiles::waypointCount(lines); ++i) {
-        const RouteFiles::WaypointRecord record(lines, qsizetype(i) * RouteFiles::kLinesPerWaypoint);
+        const RouteFiles::WaypointRecord record(lines,
+                                                qsizetype(i) * RouteFiles::kLinesPerWaypoint);
         pixels << UtmToPixel(m_transform, parse_integer(record.easting()),
                              parse_integer(record.northing()));
     }
@@ -319,6 +321,10 @@ bool usableAsLabel(const QString &name, const QStringList &lines, const QString 
     static const QStringList kDatums = {QStringLiteral("ED50"), QStringLiteral("WGS84")};
     if (name.size() < 2 || name.trimmed() != name)
         return false;
+    // The waypoint file holds Windows-1252: a name it cannot hold would come
+    // back as another text.
+    if (fromCp1252(toCp1252(name)) != name)
+        return false;
     bool number = false;
     name.toLongLong(&number);
     if (number || name.compare(mapName, Qt::CaseInsensitive) == 0)
@@ -337,7 +343,8 @@ void MapSession::addImportedRoute(const QString &name, const QList<ImportedWaypo
     if (!m_ready)
         return;
     if (!RouteList::acceptsNewName(name, m_routes.items()))
-        throw QuorError(QStringLiteral("Le nom de route « %1 » est trop court ou déjà pris.").arg(name));
+        throw QuorError(
+            QStringLiteral("Le nom de route « %1 » est trop court ou déjà pris.").arg(name));
     if (points.size() > WaypointList::kLabelsPerRoute)
         throw QuorError(WaypointList::noFreeLabelMessage(QString()));
     const std::optional<QString> code = RouteList::freeRouteCode(m_routeLines);
@@ -347,9 +354,8 @@ void MapSession::addImportedRoute(const QString &name, const QList<ImportedWaypo
     // The waypoint file first: the route appears only once its points are
     // stored.
     const QString mapName = QFileInfo(m_mapPath).fileName();
-    const RouteFiles::WaypointFields common{{},       {},     {},
-                                            mapName, m_waypointTexts.zone, m_waypointTexts.letter,
-                                            m_waypointTexts.datum};
+    const RouteFiles::WaypointFields common{
+        {}, {}, {}, mapName, m_waypointTexts.zone, m_waypointTexts.letter, m_waypointTexts.datum};
     QStringList lines;
     QList<int> unnamed;
     for (int i = 0; i < points.size(); ++i) {

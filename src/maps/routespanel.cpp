@@ -2,9 +2,16 @@
 
 #include "areaoptionsdialog.h"
 #include "areaprint.h"
+#include "data/appstate.h"
+#include "data/gpxfile.h"
+#include "data/quorerror.h"
+#include "data/textforms.h"
+#include "gps/gpxexport.h"
+#include "gps/gpximport.h"
 #include "gridlabels.h"
 #include "mapsession.h"
 #include "platform/platform.h"
+#include "routelist.h"
 #include "widgets/stringlistview.h"
 
 #include <QLabel>
@@ -38,6 +45,10 @@ RoutesPanel::RoutesPanel(MapPanelHost host, QWidget *parent)
     edit(RLsupprimer, QStringLiteral("RLsupprimer"), true);
     RZone = button(QStringLiteral("RZone"), QStringLiteral("Imprimer la zone"));
     column->addWidget(RZone);
+    RExportGpx = button(QStringLiteral("RExportGpx"), QStringLiteral("Exporter GPX"));
+    column->addWidget(RExportGpx);
+    RImportGpx = button(QStringLiteral("RImportGpx"), QStringLiteral("Importer GPX"));
+    column->addWidget(RImportGpx);
     Button2 = button(QStringLiteral("Button2"), QStringLiteral("Quiter"));
     column->addWidget(Button2);
 
@@ -48,6 +59,8 @@ RoutesPanel::RoutesPanel(MapPanelHost host, QWidget *parent)
     connect(RNouvelle, &QPushButton::clicked, this, [this] { RNouvelleClick(); });
     connect(RSupprimer, &QPushButton::clicked, this, [this] { RSupprimerClick(); });
     connect(RZone, &QPushButton::clicked, this, [this] { RZoneClick(); });
+    connect(RExportGpx, &QPushButton::clicked, this, [this] { RExportGpxClick(); });
+    connect(RImportGpx, &QPushButton::clicked, this, [this] { RImportGpxClick(); });
     connect(Button2, &QPushButton::clicked, this, [this] { m_host.quit(); });
     refresh();
 }
@@ -61,6 +74,8 @@ void RoutesPanel::refresh()
     RWaypoints->setEnabled(usable && m_session.routeButtonsEnabled());
     RSupprimer->setEnabled(usable && m_session.routeButtonsEnabled());
     RZone->setEnabled(usable && m_session.routeButtonsEnabled());
+    RExportGpx->setEnabled(usable && m_session.routeButtonsEnabled());
+    RImportGpx->setEnabled(usable);
     RNouvelle->setEnabled(usable);
     ChRoutes->setEnabled(usable);
 }
@@ -98,10 +113,95 @@ void RoutesPanel::RZoneClick()
         // the paper shows what the screen shows.
         const QList<QPoint> waypoints = m_session.drawPickedRoute();
         const MapSession::Verification &v = m_session.verification();
-        const AreaMap map{m_session.picture().size(), m_session.transform(), m_session.xdens(),
-                          m_session.ydens(), m_session.pickedRoute(),
-                          gridTitle(v.zone, v.letter, v.datum).trimmed()};
+        const AreaMap map{
+            m_session.picture().size(), m_session.transform(),
+            m_session.xdens(),          m_session.ydens(),
+            m_session.pickedRoute(),    gridTitle(v.zone, v.letter, v.datum).trimmed()};
         printRouteArea(m_host.platform, m_host.window, m_host.printer(), m_session.picture(), map,
                        waypoints, m_areaOptions);
+    });
+}
+
+namespace {
+
+const QString kImportTitle = QStringLiteral("Importer GPX");
+const QString kNothingToExport = QStringLiteral("La route n'a aucun point à exporter.");
+
+} // namespace
+
+void RoutesPanel::RExportGpxClick()
+{
+    run([this] {
+        if (!m_session.isReady() || m_session.pickedRoute().isEmpty())
+            return;
+        const QList<MapRoutePoint> points = GpxExport::mapRoutePoints(m_session.pickedRouteLines());
+        if (points.isEmpty())
+            throw QuorError(kNothingToExport);
+        const AppState &state = m_session.appState();
+        const std::optional<QString> path = m_host.platform.saveFile(
+            m_host.window, QString::fromUtf8(GpxExport::kRouteDialogTitle),
+            state.programDirectory + state.projectName,
+            GpxExport::proposedFileName(m_session.pickedRoute()),
+            QString::fromUtf8(GpxExport::kFilter), QString::fromUtf8(GpxExport::kDefaultExtension));
+        if (path)
+            GpxExport::writeMapRoute(*path, m_session.pickedRoute(), points);
+    });
+}
+
+void RoutesPanel::RImportGpxClick()
+{
+    run([this] {
+        if (!m_session.isReady())
+            return;
+        const AppState &state = m_session.appState();
+        const std::optional<QString> path =
+            m_host.platform.openFile(m_host.window, state.programDirectory + state.projectName,
+                                     QString::fromUtf8(GpxExport::kFilter));
+        if (!path)
+            return;
+        const GpxDocument document = Gpx::read(*path);
+        const QList<GpxChoice> choices = GpxImport::choices(document);
+        GpxChoice choice = choices.constFirst();
+        if (choices.size() > 1) {
+            QStringList captions;
+            for (const GpxChoice &c : choices)
+                captions << c.caption;
+            const std::optional<int> picked =
+                m_host.platform.chooseItem(m_host.window, kImportTitle,
+                                           QStringLiteral("Route ou trace à importer :"), captions);
+            if (!picked || *picked < 0)
+                return;
+            choice = choices.at(*picked);
+        }
+        const MapSession::Verification &v = m_session.verification();
+        MapFrame frame;
+        frame.transform = m_session.transform();
+        frame.zone = parse_integer(v.zone);
+        frame.letter = v.letter.isEmpty() ? QChar() : v.letter.front();
+        frame.datum = v.datum;
+        frame.width = m_session.picture().width();
+        frame.height = m_session.picture().height();
+        const GpxImportResult result = GpxImport::importChoice(document, choice, frame);
+        if (result.points.isEmpty()) {
+            m_host.platform.inform(m_host.window, GpxImport::kNothingOnMapText);
+            return;
+        }
+        // The name of the file's route, or one asked for when it has none
+        // that a route may take.
+        QString name = result.name.trimmed();
+        if (name.size() <= RouteList::kShortestRefusedLength) {
+            const std::optional<QString> typed = m_host.platform.askText(
+                m_host.window, kImportTitle, QStringLiteral("Nom de la nouvelle route :"), name);
+            if (!typed)
+                return;
+            name = typed->trimmed();
+        }
+        name = m_session.uniqueRouteName(name);
+        QList<MapSession::ImportedWaypoint> points;
+        for (const ImportedPoint &p : result.points)
+            points.append({p.name, p.easting, p.northing, p.altitude});
+        m_session.addImportedRoute(name, points);
+        if (result.outside > 0)
+            m_host.platform.inform(m_host.window, GpxImport::outsideText(result.outside));
     });
 }

@@ -23,6 +23,10 @@ public:
     void RWaypointsClick();
     // Beyond the list: the picked route's part of the map printed.
     void RZoneClick();
+    // The picked route to a GPX file, and a route or track of a GPX file
+    // brought onto the map as a new route.
+    void RExportGpxClick();
+    void RImportGpxClick();
 
     QPushButton *RWaypoints = nullptr;
     QLineEdit *RLWaypoints = nullptr;
@@ -33,6 +37,8 @@ public:
     QLineEdit *RLsupprimer = nullptr;
     QPushButton *Button2 = nullptr;
     QPushButton *RZone = nullptr;
+    QPushButton *RExportGpx = nullptr;
+    QPushButton *RImportGpx = nullptr;
 
 private:
     // The options chosen last, proposed again at the next print.
