@@ -206,9 +206,9 @@ private:
 
 QString timeText(const QDateTime &time)
 {
-    if (time.timeSpec() == Qt::LocalTime)
-        return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODate);
-    return time.toString(Qt::ISODate);
+    // A local time is written with its offset from UTC; a time in UTC gets
+    // "Z" as before.
+    return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODate);
 }
 
 void writePoint(QXmlStreamWriter &xml, const QString &element, const GpxPoint &p)

@@ -161,19 +161,19 @@ inline QStringList waypointLines()
     return lines;
 }
 
-inline MapFixtures::JpegParams mapSpec()
+inline MapFixtures::JpegParams mapParams()
 {
-    MapFixtures::JpegParams spec;
-    spec.width = 400;
-    spec.height = 300;
-    spec.quality = 90;
-    return spec;
+    MapFixtures::JpegParams params;
+    params.width = 400;
+    params.height = 300;
+    params.quality = 90;
+    return params;
 }
 
 // A map with detail everywhere, so that its data runs over many kilobytes.
 inline QByteArray mapBytes()
 {
-    return MapFixtures::makeJpeg(mapSpec(), [](int x, int y) {
+    return MapFixtures::makeJpeg(mapParams(), [](int x, int y) {
         return QColor((x * 7) % 256, (y * 13) % 256, ((x ^ y) * 5) % 256);
     });
 }

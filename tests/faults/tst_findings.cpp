@@ -203,10 +203,10 @@ private slots:
     // is as incomplete.
     void hugeHeaderWithoutDataIsRefused()
     {
-        MapFixtures::JpegParams spec;
-        spec.width = 24;
-        spec.height = 16;
-        QByteArray bytes = MapFixtures::makeJpeg(spec);
+        MapFixtures::JpegParams params;
+        params.width = 24;
+        params.height = 16;
+        QByteArray bytes = MapFixtures::makeJpeg(params);
         const qsizetype frame = bytes.indexOf("\xFF\xC0");
         QVERIFY(frame > 0);
         constexpr int kDeclared = 20000;

@@ -61,7 +61,8 @@ private slots:
         p.platform.errors.clear();
         p.showMap(cut);
         QVERIFY(p.platform.errors.isEmpty());
-        QCOMPARE(p.app->pla->session().cleanImage().size(), QSize(mapSpec().width, mapSpec().height));
+        QCOMPARE(p.app->pla->session().cleanImage().size(),
+                 QSize(mapParams().width, mapParams().height));
         QVERIFY(p.app->pla->VerifCalibra->isVisibleTo(p.app->pla.get()));
     }
 
@@ -89,9 +90,9 @@ private slots:
                 QCOMPARE(refusal, QStringLiteral("Lecture au-delà de la fin de fichier"));
             } else {
                 QCOMPARE(refusal, QString());
-                QCOMPARE(density.unitsCode, mapSpec().units);
-                QCOMPARE(density.xdens, mapSpec().xdens);
-                QCOMPARE(density.ydens, mapSpec().ydens);
+                QCOMPARE(density.unitsCode, mapParams().units);
+                QCOMPARE(density.xdens, mapParams().xdens);
+                QCOMPARE(density.ydens, mapParams().ydens);
             }
         }
     }

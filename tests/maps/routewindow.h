@@ -122,7 +122,7 @@ public:
         state->projectName = kProject;
         QDir(dir->path()).mkdir(kProject);
         platform = std::make_unique<FakePlatform>();
-        map = writeMap(kMapName, paperSpec());
+        map = writeMap(kMapName, paperParams());
         TestUtil::writeBytes(calibrationFileName(map), crlf(kCalibration));
     }
 
@@ -133,18 +133,18 @@ public:
         QApplication::setActiveWindow(nullptr);
     }
 
-    static MapFixtures::JpegParams paperSpec()
+    static MapFixtures::JpegParams paperParams()
     {
-        MapFixtures::JpegParams spec;
-        spec.width = kMapWidth;
-        spec.height = kMapHeight;
-        return spec;
+        MapFixtures::JpegParams params;
+        params.width = kMapWidth;
+        params.height = kMapHeight;
+        return params;
     }
 
-    QString writeMap(const QString &name, const MapFixtures::JpegParams &spec)
+    QString writeMap(const QString &name, const MapFixtures::JpegParams &params)
     {
         const QString path = dir->filePath(name);
-        TestUtil::writeBytes(path, MapFixtures::makeJpeg(spec, [](int, int) { return kPaper; }));
+        TestUtil::writeBytes(path, MapFixtures::makeJpeg(params, [](int, int) { return kPaper; }));
         return path;
     }
 

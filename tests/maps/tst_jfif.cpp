@@ -95,11 +95,11 @@ private slots:
 
     void generatedJpegHeader()
     {
-        MapFixtures::JpegParams spec;
-        spec.units = 0;
-        spec.xdens = 1;
-        spec.ydens = 2;
-        const JfifDensity d = scanJfifDensity(MapFixtures::makeJpeg(spec));
+        MapFixtures::JpegParams params;
+        params.units = 0;
+        params.xdens = 1;
+        params.ydens = 2;
+        const JfifDensity d = scanJfifDensity(MapFixtures::makeJpeg(params));
         QCOMPARE(d.unitsCode, quint8(0));
         QCOMPARE(d.xdens, quint16(1));
         QCOMPARE(d.ydens, quint16(2));

@@ -36,10 +36,10 @@ private slots:
 
     void decodesAtItsOwnSize()
     {
-        MapFixtures::JpegParams spec;
-        spec.width = 120;
-        spec.height = 90;
-        const QImage image = decodeJpegData(MapFixtures::makeJpeg(spec));
+        MapFixtures::JpegParams params;
+        params.width = 120;
+        params.height = 90;
+        const QImage image = decodeJpegData(MapFixtures::makeJpeg(params));
         QCOMPARE(image.size(), QSize(120, 90));
         QCOMPARE(image.format(), QImage::Format_RGB888);
         QVERIFY(MapFixtures::near(image.pixelColor(10, 10), QColor(255, 0, 0)));
@@ -52,10 +52,10 @@ private slots:
     {
         // A picture with detail everywhere, decoded by the toolkit's reader
         // as a cross-check of the rows and channel order.
-        MapFixtures::JpegParams spec;
-        spec.width = 97; // not a multiple of the block size
-        spec.height = 61;
-        const QByteArray bytes = MapFixtures::makeJpeg(spec, [](int x, int y) {
+        MapFixtures::JpegParams params;
+        params.width = 97; // not a multiple of the block size
+        params.height = 61;
+        const QByteArray bytes = MapFixtures::makeJpeg(params, [](int x, int y) {
             return QColor((x * 7) % 256, (y * 11) % 256, ((x + y) * 5) % 256);
         });
         const QImage ours = decodeJpegData(bytes);
@@ -77,9 +77,9 @@ private slots:
 
     void greyMapComesOutInColour()
     {
-        MapFixtures::JpegParams spec;
-        spec.grey = true;
-        const QImage image = decodeJpegData(MapFixtures::makeJpeg(spec));
+        MapFixtures::JpegParams params;
+        params.grey = true;
+        const QImage image = decodeJpegData(MapFixtures::makeJpeg(params));
         QCOMPARE(image.format(), QImage::Format_RGB888);
         const QColor c = image.pixelColor(50, 40);
         QVERIFY(MapFixtures::near(c, QColor(255, 255, 255)));
@@ -121,11 +121,12 @@ private slots:
 
     void truncatedJpeg()
     {
-        MapFixtures::JpegParams spec;
-        spec.width = 200;
-        spec.height = 200;
-        const QByteArray bytes = MapFixtures::makeJpeg(
-            spec, [](int x, int y) { return QColor((x * 3) % 256, (y * 5) % 256, (x * y) % 256); });
+        MapFixtures::JpegParams params;
+        params.width = 200;
+        params.height = 200;
+        const QByteArray bytes = MapFixtures::makeJpeg(params, [](int x, int y) {
+            return QColor((x * 3) % 256, (y * 5) % 256, (x * y) % 256);
+        });
         // Cut in the middle of the picture data, and inside the header.
         QCOMPARE(errorOf([&] { decodeJpegData(bytes.left(bytes.size() / 2)); }),
                  jpegError(JWRN_JPEG_EOF));
@@ -156,11 +157,12 @@ private slots:
         QCOMPARE(errorOf([&] { decodeJpegFile(path); }), jpegError(JERR_INPUT_EMPTY));
         TestUtil::writeBytes(path, QByteArray("Ceci n'est pas une carte"));
         QCOMPARE(errorOf([&] { decodeJpegFile(path); }), jpegError(JERR_NO_SOI));
-        MapFixtures::JpegParams spec;
-        spec.width = 300;
-        spec.height = 200;
-        const QByteArray whole = MapFixtures::makeJpeg(
-            spec, [](int x, int y) { return QColor((x * 3) % 256, (y * 5) % 256, (x * y) % 256); });
+        MapFixtures::JpegParams params;
+        params.width = 300;
+        params.height = 200;
+        const QByteArray whole = MapFixtures::makeJpeg(params, [](int x, int y) {
+            return QColor((x * 3) % 256, (y * 5) % 256, (x * y) % 256);
+        });
         TestUtil::writeBytes(path, whole.left(whole.size() * 2 / 3));
         QCOMPARE(errorOf([&] { decodeJpegFile(path); }), jpegError(JWRN_JPEG_EOF));
     }
@@ -169,11 +171,11 @@ private slots:
     {
         // More than a megabyte of JPEG reaches the decoder in pieces; the
         // picture is the same as from the bytes in memory.
-        MapFixtures::JpegParams spec;
-        spec.width = 1500;
-        spec.height = 1000;
-        spec.quality = 100;
-        const QByteArray bytes = MapFixtures::makeJpeg(spec, [](int x, int y) {
+        MapFixtures::JpegParams params;
+        params.width = 1500;
+        params.height = 1000;
+        params.quality = 100;
+        const QByteArray bytes = MapFixtures::makeJpeg(params, [](int x, int y) {
             const unsigned h = unsigned(x) * 2654435761u ^ unsigned(y) * 40503u;
             return QColor(int(h & 255), int((h >> 8) & 255), int((h >> 16) & 255));
         });
@@ -229,8 +231,8 @@ private slots:
         cache.load(path);
 
         // Same size, different pixels, and a different modification time.
-        MapFixtures::JpegParams spec;
-        const QByteArray other = MapFixtures::makeJpeg(spec, [](int, int) { return Qt::black; });
+        MapFixtures::JpegParams params;
+        const QByteArray other = MapFixtures::makeJpeg(params, [](int, int) { return Qt::black; });
         TestUtil::writeBytes(path, other);
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadWrite));

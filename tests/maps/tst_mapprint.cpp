@@ -137,12 +137,12 @@ class MapPrintTest : public QObject
     // A calibrated map of the given size and densities, on its waypoint panel.
     void openMap(int width, int height, quint16 xdens, quint16 ydens)
     {
-        MapFixtures::JpegParams spec = Fixture::paperSpec();
-        spec.width = width;
-        spec.height = height;
-        spec.xdens = xdens;
-        spec.ydens = ydens;
-        f.map = f.writeMap(QStringLiteral("imprimee.jpg"), spec);
+        MapFixtures::JpegParams params = Fixture::paperParams();
+        params.width = width;
+        params.height = height;
+        params.xdens = xdens;
+        params.ydens = ydens;
+        f.map = f.writeMap(QStringLiteral("imprimee.jpg"), params);
         TestUtil::writeBytes(calibrationFileName(f.map), crlf(kCalibration));
         f.writeRoutes({"Forêt", "AA"});
         f.openMap();

@@ -417,7 +417,7 @@ private slots:
                  QStringLiteral("Cartes JPEG|*.jpg;*.jpeg;*.jpe;*.jfif"));
         QCOMPARE(f.shownPanel(), QStringLiteral("Waypoints"));
 
-        const QString other = f.writeMap(QStringLiteral("voisine.jpg"), Fixture::paperSpec());
+        const QString other = f.writeMap(QStringLiteral("voisine.jpg"), Fixture::paperParams());
         f.platform->openFileAnswers.append(other);
         f.w->Waypoints->Wnouveau->click();
         QCOMPARE(f.w->windowTitle(), other);

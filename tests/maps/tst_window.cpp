@@ -81,29 +81,29 @@ private:
 
     QString calFile() const { return calibrationFileName(m_map); }
 
-    QString writeMap(const QString &name, const MapFixtures::JpegParams &spec)
+    QString writeMap(const QString &name, const MapFixtures::JpegParams &params)
     {
         const QString path = m_dir->filePath(name);
-        TestUtil::writeBytes(path, MapFixtures::makeJpeg(spec));
+        TestUtil::writeBytes(path, MapFixtures::makeJpeg(params));
         return path;
     }
 
-    static MapFixtures::JpegParams mapSpec()
+    static MapFixtures::JpegParams mapParams()
     {
-        MapFixtures::JpegParams spec;
-        spec.width = kMapWidth;
-        spec.height = kMapHeight;
-        spec.quality = 50;
-        return spec;
+        MapFixtures::JpegParams params;
+        params.width = kMapWidth;
+        params.height = kMapHeight;
+        params.quality = 50;
+        return params;
     }
 
     // Larger than any screen's work area, so that it scrolls both ways.
-    static MapFixtures::JpegParams largeSpec()
+    static MapFixtures::JpegParams largeParams()
     {
-        MapFixtures::JpegParams spec = mapSpec();
-        spec.width = 4000;
-        spec.height = 3000;
-        return spec;
+        MapFixtures::JpegParams params = mapParams();
+        params.width = 4000;
+        params.height = 3000;
+        return params;
     }
 
     std::unique_ptr<TQuorpla> makeWindow()
@@ -202,7 +202,7 @@ private slots:
         m_state = std::make_unique<AppState>();
         m_state->programDirectory = m_dir->path() + QLatin1Char('/');
         m_platform = std::make_unique<FakePlatform>();
-        m_map = writeMap(QStringLiteral("massif.jpg"), mapSpec());
+        m_map = writeMap(QStringLiteral("massif.jpg"), mapParams());
     }
 
     void cleanup()
@@ -282,7 +282,7 @@ private slots:
     void pointBoxesScrollToTheirCorners()
     {
         auto w = makeWindow();
-        open(*w, writeMap(QStringLiteral("grande.jpg"), largeSpec()));
+        open(*w, writeMap(QStringLiteral("grande.jpg"), largeParams()));
         QScrollBar *h = w->ScrollBox1->horizontalScrollBar();
         QScrollBar *v = w->ScrollBox1->verticalScrollBar();
         QVERIFY(h->maximum() > 0 && v->maximum() > 0);
@@ -466,9 +466,9 @@ private slots:
 
     void mapWithoutJfif()
     {
-        MapFixtures::JpegParams spec = mapSpec();
-        spec.jfif = false;
-        m_map = writeMap(QStringLiteral("exif.jpg"), spec);
+        MapFixtures::JpegParams params = mapParams();
+        params.jfif = false;
+        m_map = writeMap(QStringLiteral("exif.jpg"), params);
         auto w = makeWindow();
         open(*w, m_map);
         QCOMPARE(w->session().picture().size(), QSize(kMapWidth, kMapHeight));
@@ -485,9 +485,9 @@ private slots:
 
     void zeroDensity()
     {
-        MapFixtures::JpegParams spec = mapSpec();
-        spec.ydens = 0;
-        m_map = writeMap(QStringLiteral("zero.jpg"), spec);
+        MapFixtures::JpegParams params = mapParams();
+        params.ydens = 0;
+        m_map = writeMap(QStringLiteral("zero.jpg"), params);
         auto w = makeWindow();
         open(*w, m_map);
         fillSample(*w);
@@ -500,9 +500,9 @@ private slots:
 
     void unitsCodeZeroCountsAsCentimetres()
     {
-        MapFixtures::JpegParams spec = mapSpec();
-        spec.units = 0;
-        m_map = writeMap(QStringLiteral("ratio.jpg"), spec);
+        MapFixtures::JpegParams params = mapParams();
+        params.units = 0;
+        m_map = writeMap(QStringLiteral("ratio.jpg"), params);
         auto w = makeWindow();
         open(*w, m_map);
         fillSample(*w);
@@ -740,9 +740,9 @@ private slots:
         QCOMPARE(w->session().picture().constBits(), pixels);
 
         // A changed file is decoded again.
-        MapFixtures::JpegParams spec = mapSpec();
+        MapFixtures::JpegParams params = mapParams();
         TestUtil::writeBytes(m_map,
-                             MapFixtures::makeJpeg(spec, [](int, int) { return Qt::black; }));
+                             MapFixtures::makeJpeg(params, [](int, int) { return Qt::black; }));
         QFile file(m_map);
         QVERIFY(file.open(QIODevice::ReadWrite));
         QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-60),
@@ -775,10 +775,10 @@ private slots:
 
     void pointerBesideThePicture()
     {
-        MapFixtures::JpegParams spec;
-        spec.width = 100;
-        spec.height = 80;
-        m_map = writeMap(QStringLiteral("petite.jpg"), spec);
+        MapFixtures::JpegParams params;
+        params.width = 100;
+        params.height = 80;
+        m_map = writeMap(QStringLiteral("petite.jpg"), params);
         auto w = makeWindow();
         open(*w, m_map);
         movePointer(*w, 150, 50);
@@ -792,7 +792,7 @@ private slots:
     void scrollingRepaintsOnlyTheUncoveredStrip()
     {
         auto w = makeWindow();
-        open(*w, writeMap(QStringLiteral("grande.jpg"), largeSpec()));
+        open(*w, writeMap(QStringLiteral("grande.jpg"), largeParams()));
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         QWidget *vp = w->ScrollBox1->viewport();
         vp->repaint();
