@@ -18,6 +18,8 @@ MapPanel::MapPanel(const QString &name, int width, MapPanelHost host, QWidget *p
     pal.setColor(QPalette::Window, Look::kLimeGreen);
     pal.setColor(QPalette::WindowText, Look::kRed);
     pal.setColor(QPalette::ButtonText, Look::kRed);
+    // A button that cannot act says so by its grey caption.
+    pal.setColor(QPalette::Disabled, QPalette::ButtonText, Look::kGrey);
     setPalette(pal);
 }
 

@@ -13,6 +13,7 @@ inline const QColor kLimeGreen(0, 255, 0);
 inline const QColor kRed(255, 0, 0);
 inline const QColor kNavy(0, 0, 128);
 inline const QColor kWhite(255, 255, 255);
+inline const QColor kGrey(128, 128, 128);
 
 inline QFont arial(int pixels, bool bold = false)
 {
