@@ -188,6 +188,12 @@ bool TQuorrte::isExportMode() const
     return windowTitle().startsWith(kExportModeLetter);
 }
 
+TQuorrte::~TQuorrte()
+{
+    // The list's view goes before the list it shows.
+    delete LRoutes;
+}
+
 bool TQuorrte::isInsertionMode() const
 {
     return windowTitle().startsWith(kInsertionModeLetter);

@@ -22,6 +22,7 @@ class TQuorrte : public QDialog
     Q_OBJECT
 public:
     TQuorrte(AppState &state, Platform &platform, QWidget *parent = nullptr);
+    ~TQuorrte() override;
 
     // The main window's stage grid (written by the insertion) and catalogue
     // grid (whose current row proposes the route number).

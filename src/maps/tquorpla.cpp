@@ -83,6 +83,8 @@ TQuorpla::TQuorpla(AppState &state, Platform &platform, QWidget *parent)
 TQuorpla::~TQuorpla()
 {
     qApp->removeEventFilter(this);
+    // The panels show the session's lists: they go before the session.
+    delete takeCentralWidget();
 }
 
 void TQuorpla::setCatalogueTitleSource(std::function<QString()> source)
