@@ -1,6 +1,7 @@
 #include "testutil.h"
 
 #include "data/cp1252.h"
+#include "data/quorerror.h"
 
 #include <QFile>
 #include <QTest>
@@ -26,6 +27,16 @@ void writeBytes(const QString &path, const QByteArray &bytes)
 QByteArray cp1252(const QString &text)
 {
     return toCp1252(text);
+}
+
+QString messageOf(const std::function<void()> &call)
+{
+    try {
+        call();
+    } catch (const QuorError &e) {
+        return e.text();
+    }
+    return QString();
 }
 
 } // namespace TestUtil

@@ -33,16 +33,6 @@ struct ReadOnly
     ~ReadOnly() { FileLayer::setFaultHook({}); }
 };
 
-QString messageOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const QuorError &e) {
-        return e.text();
-    }
-    return QString();
-}
-
 } // namespace
 
 // One-record files: open-or-create, overwrite and create saves, faults.
@@ -65,14 +55,16 @@ private slots:
     void shortFileStopsWithReadBeyondEnd()
     {
         writeBytes(path("short.qud"), QByteArray("abc"));
-        QCOMPARE(messageOf([&] { load_record_file(path("short.qud"), 10, QByteArray(10, 0)); }),
+        QCOMPARE(TestUtil::messageOf(
+                     [&] { load_record_file(path("short.qud"), 10, QByteArray(10, 0)); }),
                  QStringLiteral("Lecture au-delà de la fin de fichier"));
         QCOMPARE(readBytes(path("short.qud")), QByteArray("abc"));
     }
 
     void missingDirectoryIsAPathError()
     {
-        QCOMPARE(messageOf([&] { load_record_file(path("nodir/x.qud"), 4, QByteArray(4, 0)); }),
+        QCOMPARE(TestUtil::messageOf(
+                     [&] { load_record_file(path("nodir/x.qud"), 4, QByteArray(4, 0)); }),
                  QStringLiteral("Nom de fichier incorrect"));
     }
 
@@ -80,11 +72,14 @@ private slots:
     {
         writeBytes(path("ro.qud"), QByteArray("1234"));
         ReadOnly ro(path("ro.qud"));
-        QCOMPARE(messageOf([&] { load_record_file(path("ro.qud"), 4, QByteArray("0000")); }),
+        QCOMPARE(
+            TestUtil::messageOf([&] { load_record_file(path("ro.qud"), 4, QByteArray("0000")); }),
+            QStringLiteral("Accès au fichier refusé"));
+        QCOMPARE(TestUtil::messageOf(
+                     [&] { save_record_file_create(path("ro.qud"), QByteArray("zzzz")); }),
                  QStringLiteral("Accès au fichier refusé"));
-        QCOMPARE(messageOf([&] { save_record_file_create(path("ro.qud"), QByteArray("zzzz")); }),
-                 QStringLiteral("Accès au fichier refusé"));
-        QCOMPARE(messageOf([&] { save_record_file_overwrite(path("ro.qud"), QByteArray("zz")); }),
+        QCOMPARE(TestUtil::messageOf(
+                     [&] { save_record_file_overwrite(path("ro.qud"), QByteArray("zz")); }),
                  QStringLiteral("Accès au fichier refusé"));
         QCOMPARE(readBytes(path("ro.qud")), QByteArray("1234"));
     }
@@ -94,7 +89,7 @@ private slots:
         writeBytes(path("long.qud"), QByteArray("aaaaTAIL"));
         save_record_file_overwrite(path("long.qud"), QByteArray("bbbb"));
         QCOMPARE(readBytes(path("long.qud")), QByteArray("bbbbTAIL"));
-        QCOMPARE(messageOf([&] { save_record_file_overwrite(path("none.qud"), "x"); }),
+        QCOMPARE(TestUtil::messageOf([&] { save_record_file_overwrite(path("none.qud"), "x"); }),
                  QStringLiteral("Fichier introuvable"));
         QVERIFY(!QFile::exists(path("none.qud")));
     }
@@ -112,10 +107,10 @@ private slots:
         FileLayer::setFaultHook([](FileLayer::Op op, const QString &) {
             return op == FileLayer::Op::Write ? ENOSPC : 0;
         });
-        const QString overwrite =
-            messageOf([&] { save_record_file_overwrite(path("full.qud"), QByteArray("new")); });
-        const QString create =
-            messageOf([&] { save_record_file_create(path("full.qud"), QByteArray("new")); });
+        const QString overwrite = TestUtil::messageOf(
+            [&] { save_record_file_overwrite(path("full.qud"), QByteArray("new")); });
+        const QString create = TestUtil::messageOf(
+            [&] { save_record_file_create(path("full.qud"), QByteArray("new")); });
         FileLayer::setFaultHook({});
         QCOMPARE(overwrite, QStringLiteral("Disque plein"));
         QCOMPARE(create, QStringLiteral("Disque plein"));
@@ -128,8 +123,9 @@ private slots:
     void aFolderInPlaceOfAFileIsRefused()
     {
         QDir(m_dir.path()).mkdir("folder.qud");
-        QCOMPARE(messageOf([&] { load_record_file(path("folder.qud"), 4, QByteArray(4, 0)); }),
-                 QStringLiteral("Accès au fichier refusé"));
+        QCOMPARE(
+            TestUtil::messageOf([&] { load_record_file(path("folder.qud"), 4, QByteArray(4, 0)); }),
+            QStringLiteral("Accès au fichier refusé"));
     }
 
     void ioMessages()
@@ -171,8 +167,8 @@ private slots:
         writeBytes(path("eio.qud"), QByteArray("1234"));
         FileLayer::setFaultHook(
             [](FileLayer::Op op, const QString &) { return op == FileLayer::Op::Write ? EIO : 0; });
-        const QString message =
-            messageOf([&] { save_record_file_overwrite(path("eio.qud"), QByteArray("zz")); });
+        const QString message = TestUtil::messageOf(
+            [&] { save_record_file_overwrite(path("eio.qud"), QByteArray("zz")); });
         FileLayer::setFaultHook({});
         QCOMPARE(message, QStringLiteral("Erreur E/S 1005"));
         QCOMPARE(readBytes(path("eio.qud")), QByteArray("1234"));
@@ -265,7 +261,7 @@ private slots:
         before.replace(10 * 20 + 16, 4, after.mid(10 * 20 + 16, 4));
         QCOMPARE(after, before);
         QFile::remove(file);
-        QCOMPARE(messageOf([&] { save_speed_table(m_state); }),
+        QCOMPARE(TestUtil::messageOf([&] { save_speed_table(m_state); }),
                  QStringLiteral("Fichier introuvable"));
     }
 
@@ -336,11 +332,11 @@ private slots:
         const QByteArray before = readBytes(m_state.programDirectory + "Alpes/Quord.qud");
         grid.setCell(0, 0, "A");
         grid.setCell(2, 4, QStringLiteral("31/02/05"));
-        QCOMPARE(messageOf([&] { save_catalogue(m_state, grid); }),
+        QCOMPARE(TestUtil::messageOf([&] { save_catalogue(m_state, grid); }),
                  QStringLiteral("'31/02/05' n'est pas une date correcte"));
         grid.setCell(2, 4, QString());
         grid.setCell(3, 9, QStringLiteral("  :  "));
-        QCOMPARE(messageOf([&] { save_catalogue(m_state, grid); }),
+        QCOMPARE(TestUtil::messageOf([&] { save_catalogue(m_state, grid); }),
                  QStringLiteral("'  :  ' n'est pas une heure correcte"));
         QCOMPARE(readBytes(m_state.programDirectory + "Alpes/Quord.qud"), before);
     }
@@ -357,12 +353,12 @@ private slots:
         QCOMPARE(readBytes(file).mid(4400), QByteArray("EXTRA"));
 
         writeBytes(file, QByteArray(100, '\0'));
-        QCOMPARE(messageOf([&] { load_catalogue(m_state, grid); }),
+        QCOMPARE(TestUtil::messageOf([&] { load_catalogue(m_state, grid); }),
                  QStringLiteral("Lecture au-delà de la fin de fichier"));
         QCOMPARE(grid.cell(1, 0), QStringLiteral("Titre"));
 
         QFile::remove(file);
-        QCOMPARE(messageOf([&] { save_catalogue(m_state, grid); }),
+        QCOMPARE(TestUtil::messageOf([&] { save_catalogue(m_state, grid); }),
                  QStringLiteral("Fichier introuvable"));
         QVERIFY(!QFile::exists(file));
     }
@@ -432,11 +428,11 @@ private slots:
         load_itinerary(m_state, grid, 0);
         const QString file = m_state.programDirectory + "Alpes/quor0.qud";
         grid.setCell(5, 7, QStringLiteral("12 3"));
-        QCOMPARE(messageOf([&] { save_itinerary(m_state, grid, 0); }),
+        QCOMPARE(TestUtil::messageOf([&] { save_itinerary(m_state, grid, 0); }),
                  QStringLiteral("'12 3' n'est pas une valeur entière correcte"));
         grid.setCell(5, 7, QString());
         grid.setCell(6, 9, QStringLiteral("8h"));
-        QCOMPARE(messageOf([&] { save_itinerary(m_state, grid, 0); }),
+        QCOMPARE(TestUtil::messageOf([&] { save_itinerary(m_state, grid, 0); }),
                  QStringLiteral("'8h' n'est pas une heure correcte"));
         QCOMPARE(readBytes(file), QByteArray(4800, '\0'));
     }

@@ -1,4 +1,5 @@
 #include "common/testmain.h"
+#include "common/testutil.h"
 #include "data/quorerror.h"
 #include "gps/coordinates.h"
 
@@ -20,16 +21,6 @@ double metresBetween(const LatLon &a, const LatLon &b)
     const double east =
         (a.longitude - b.longitude) * kMetresPerDegree * std::cos(a.latitude * kDegreesToRadians);
     return std::hypot(north, east);
-}
-
-QString errorOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const QuorError &e) {
-        return e.text();
-    }
-    return QString();
 }
 
 } // namespace
@@ -123,28 +114,28 @@ private slots:
 
     void refusals()
     {
-        QCOMPARE(errorOf([] {
+        QCOMPARE(TestUtil::messageOf([] {
                      toWgs84({0, QLatin1Char('T'), "ED50"}, {500000, 4800000});
                  }),
                  "La zone UTM 0 est incorrecte : elle doit aller de 1 à 60.");
-        QCOMPARE(errorOf([] {
+        QCOMPARE(TestUtil::messageOf([] {
                      fromWgs84({31, QLatin1Char('Y'), "WGS84"}, {43, 1});
                  }),
                  "La lettre de bande « Y » est incorrecte : elle doit aller de C à X.");
-        QCOMPARE(errorOf([] {
+        QCOMPARE(TestUtil::messageOf([] {
                      toWgs84({31, QLatin1Char('B'), "WGS84"}, {500000, 4800000});
                  }),
                  "La lettre de bande « B » est incorrecte : elle doit aller de C à X.");
-        QCOMPARE(errorOf([] {
+        QCOMPARE(TestUtil::messageOf([] {
                      toWgs84({31, QLatin1Char('T'), "NTF"}, {500000, 4800000});
                  }),
                  "Le système géodésique « NTF » est inconnu : seuls ED50 et WGS84 sont reconnus.");
-        QCOMPARE(errorOf([] {
+        QCOMPARE(TestUtil::messageOf([] {
                      fromWgs84({31, QLatin1Char('T'), "ED50"}, {95, 1});
                  }),
                  "Le point de latitude 95.000000 et de longitude 1.000000 ne peut pas être placé "
                  "dans la zone 31T.");
-        QCOMPARE(errorOf([] {
+        QCOMPARE(TestUtil::messageOf([] {
                      fromWgs84({31, QLatin1Char('T'), "ED50"}, {NAN, 1});
                  }),
                  "Le point de latitude nan et de longitude 1.000000 ne peut pas être placé dans "

@@ -1,4 +1,5 @@
 #include "common/testmain.h"
+#include "common/testutil.h"
 #include "data/catalogue.h"
 #include "data/itinerary.h"
 #include "data/quorerror.h"
@@ -16,16 +17,6 @@ using Itinerary::Column;
 namespace {
 
 using Move = QPair<int, int>;
-
-QString messageOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const QuorError &e) {
-        return e.text();
-    }
-    return QString();
-}
 
 // Three points going north 1000 m, then east 8000 m.
 QList<Waypoint> threePoints()
@@ -205,7 +196,7 @@ private slots:
         QList<Waypoint> points = manyPoints(4);
         points[2].easting = QStringLiteral("51x2");
         m_stages.moveTo(Column::Place, 5);
-        const QString message = messageOf(
+        const QString message = TestUtil::messageOf(
             [&] { RouteInsertion::insert_route(m_stages, waypointLines(points), enabler()); });
         QCOMPARE(message, QStringLiteral("'51x2' n'est pas une valeur entière correcte"));
         QCOMPARE(rowTexts(m_stages, 5),
@@ -223,7 +214,7 @@ private slots:
         points[0].northing = QStringLiteral("4 000 000");
         m_stages.moveTo(Column::Place, 5);
         const QList<QStringList> before = allRows(m_stages);
-        QCOMPARE(messageOf([&] {
+        QCOMPARE(TestUtil::messageOf([&] {
                      RouteInsertion::insert_route(m_stages, waypointLines(points), enabler());
                  }),
                  QStringLiteral("'4 000 000' n'est pas une valeur entière correcte"));
@@ -237,7 +228,7 @@ private slots:
         m_stages.moveTo(Column::Place, 5);
         m_stages.setSelectHandler(
             [](int, int) { throw QuorError(QStringLiteral("'x' n'est pas une heure correcte")); });
-        QCOMPARE(messageOf([&] {
+        QCOMPARE(TestUtil::messageOf([&] {
                      RouteInsertion::insert_route(m_stages, waypointLines(threePoints()),
                                                   enabler());
                  }),

@@ -17,16 +17,6 @@ using namespace TestUtil;
 
 namespace {
 
-QString messageOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const QuorError &e) {
-        return e.text();
-    }
-    return QString();
-}
-
 QList<Waypoint> exampleRoute()
 {
     return {{"AA000", "512345", "4845678", "1200"}, {"AA001", "512960", "4846012", "1350"}};
@@ -230,7 +220,7 @@ private slots:
         FileLayer::setFaultHook([](FileLayer::Op op, const QString &) {
             return op == FileLayer::Op::CreateTemp ? EACCES : 0;
         });
-        QCOMPARE(messageOf([&] { WaypointPlus::write(target, {QStringLiteral("x")}); }),
+        QCOMPARE(TestUtil::messageOf([&] { WaypointPlus::write(target, {QStringLiteral("x")}); }),
                  QStringLiteral("Impossible de créer le fichier ") + target);
         QVERIFY(!QFile::exists(target));
         QCOMPARE(QDir(m_dir.path()).entryList({"*refused*"}, QDir::Files | QDir::Hidden).size(), 0);
@@ -243,8 +233,9 @@ private slots:
         FileLayer::setFaultHook([target](FileLayer::Op op, const QString &p) {
             return (p == target && op == FileLayer::Op::OpenReadWrite) ? EACCES : 0;
         });
-        QCOMPARE(messageOf([&] { WaypointPlus::write(target, {QStringLiteral("after")}); }),
-                 QStringLiteral("Impossible de créer le fichier ") + target);
+        QCOMPARE(
+            TestUtil::messageOf([&] { WaypointPlus::write(target, {QStringLiteral("after")}); }),
+            QStringLiteral("Impossible de créer le fichier ") + target);
         QCOMPARE(readBytes(target), QByteArray("before\r\n"));
     }
 
@@ -254,7 +245,7 @@ private slots:
         FileLayer::setFaultHook([](FileLayer::Op op, const QString &) {
             return op == FileLayer::Op::Rename ? ENOSPC : 0;
         });
-        QCOMPARE(messageOf([&] { WaypointPlus::write(target, {QStringLiteral("x")}); }),
+        QCOMPARE(TestUtil::messageOf([&] { WaypointPlus::write(target, {QStringLiteral("x")}); }),
                  QStringLiteral("Impossible de créer le fichier ") + target);
         QVERIFY(!QFile::exists(target));
         QCOMPARE(QDir(m_dir.path()).entryList({"*rename*"}, QDir::Files | QDir::Hidden).size(), 0);

@@ -1,4 +1,5 @@
 #include "common/testmain.h"
+#include "common/testutil.h"
 #include "data/quorerror.h"
 #include "maps/calibration.h"
 
@@ -19,16 +20,6 @@ private:
         t[2] = {QStringLiteral("0"), QStringLiteral("500000"), QStringLiteral("1000"),
                 QStringLiteral("4998000")};
         return t;
-    }
-
-    static QString errorOf(const std::function<void()> &f)
-    {
-        try {
-            f();
-        } catch (const QuorError &e) {
-            return e.text();
-        }
-        return QString();
     }
 
 private slots:
@@ -60,7 +51,7 @@ private slots:
     {
         const QStringList lines(14, QStringLiteral("1"));
         QCOMPARE(calibrationLine(lines, 13), QStringLiteral("1"));
-        QCOMPARE(errorOf([&] { calibrationLine(lines, 14); }),
+        QCOMPARE(TestUtil::messageOf([&] { calibrationLine(lines, 14); }),
                  QStringLiteral("Indice de liste hors limites (14)"));
     }
 
@@ -82,7 +73,7 @@ private slots:
         MapTransform t;
         CalibrationTexts texts = sampleTexts();
         texts[1].northing = QStringLiteral("49980  ");
-        QCOMPARE(errorOf([&] { computeTransformFromTexts(t, texts); }),
+        QCOMPARE(TestUtil::messageOf([&] { computeTransformFromTexts(t, texts); }),
                  QStringLiteral("'49980  ' n'est pas une valeur entière correcte"));
         // The easting triple was solved before the failing northing.
         QCOMPARE(t.c, (Coefficients{500000, 2, 0}));
@@ -94,7 +85,7 @@ private slots:
         MapTransform t;
         CalibrationTexts texts = sampleTexts();
         texts[2].y = QString();
-        QCOMPARE(errorOf([&] { computeTransformFromTexts(t, texts); }),
+        QCOMPARE(TestUtil::messageOf([&] { computeTransformFromTexts(t, texts); }),
                  QStringLiteral("'' n'est pas une valeur entière correcte"));
         QCOMPARE(t.c, (Coefficients{0, 0, 0}));
     }

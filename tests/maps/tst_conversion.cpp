@@ -1,4 +1,5 @@
 #include "common/testmain.h"
+#include "common/testutil.h"
 #include "data/quorerror.h"
 #include "maps/mapconversion.h"
 
@@ -17,16 +18,6 @@ private:
         if (!accepted)
             qFatal("sample calibration rejected");
         return t;
-    }
-
-    static QString errorOf(const std::function<void()> &f)
-    {
-        try {
-            f();
-        } catch (const QuorError &e) {
-            return e.text();
-        }
-        return QString();
     }
 
 private slots:
@@ -117,8 +108,8 @@ private slots:
     void zeroDensityIsADivisionByZero()
     {
         const QString expected = QStringLiteral("Division par zéro en virgule flottante");
-        QCOMPARE(errorOf([] { MapScale(2, -2, 0, 300, 1); }), expected);
-        QCOMPARE(errorOf([] { MapScale(2, -2, 300, 0, 2); }), expected);
+        QCOMPARE(TestUtil::messageOf([] { MapScale(2, -2, 0, 300, 1); }), expected);
+        QCOMPARE(TestUtil::messageOf([] { MapScale(2, -2, 300, 0, 2); }), expected);
     }
 
     void collinearPointsAreRejectedKeepingPixelTriples()

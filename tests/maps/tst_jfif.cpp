@@ -30,16 +30,6 @@ private:
         return h;
     }
 
-    static QString errorOf(const std::function<void()> &f)
-    {
-        try {
-            f();
-        } catch (const QuorError &e) {
-            return e.text();
-        }
-        return QString();
-    }
-
 private slots:
     void cleanup() { MapFile::setOpenHook({}); }
 
@@ -86,11 +76,13 @@ private slots:
     void noIdentifierReadsPastTheEnd()
     {
         const QString expected = QStringLiteral("Lecture au-delà de la fin de fichier");
-        QCOMPARE(errorOf([] { scanJfifDensity(QByteArray("\xFF\xD8\xFF\xE1 Exif JFI", 13)); }),
+        QCOMPARE(TestUtil::messageOf(
+                     [] { scanJfifDensity(QByteArray("\xFF\xD8\xFF\xE1 Exif JFI", 13)); }),
                  expected);
-        QCOMPARE(errorOf([] { scanJfifDensity(QByteArray()); }), expected);
+        QCOMPARE(TestUtil::messageOf([] { scanJfifDensity(QByteArray()); }), expected);
         // The identifier is there but the fields are cut short.
-        QCOMPARE(errorOf([] { scanJfifDensity(header(1, 300, 300).left(17)); }), expected);
+        QCOMPARE(TestUtil::messageOf([] { scanJfifDensity(header(1, 300, 300).left(17)); }),
+                 expected);
     }
 
     void generatedJpegHeader()
@@ -128,13 +120,14 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("carte.jpg"));
-        QCOMPARE(errorOf([&] { readJfifDensity(path); }), QStringLiteral("Fichier introuvable"));
+        QCOMPARE(TestUtil::messageOf([&] { readJfifDensity(path); }),
+                 QStringLiteral("Fichier introuvable"));
         TestUtil::writeBytes(path, header(1, 300, 300));
         MapFile::setOpenHook([](const QString &, int) { return EACCES; });
-        QCOMPARE(errorOf([&] { readJfifDensity(path); }),
+        QCOMPARE(TestUtil::messageOf([&] { readJfifDensity(path); }),
                  QStringLiteral("Accès au fichier refusé"));
         MapFile::setOpenHook({});
-        QCOMPARE(errorOf([&] { readJfifDensity(dir.path()); }),
+        QCOMPARE(TestUtil::messageOf([&] { readJfifDensity(dir.path()); }),
                  QStringLiteral("Accès au fichier refusé"));
     }
 
@@ -152,7 +145,7 @@ private slots:
         QCOMPARE(d.ydens, quint16(119));
         // Cut before the densities end.
         TestUtil::writeBytes(path, bytes.left(bytes.size() - 1));
-        QCOMPARE(errorOf([&] { readJfifDensity(path); }),
+        QCOMPARE(TestUtil::messageOf([&] { readJfifDensity(path); }),
                  QStringLiteral("Lecture au-delà de la fin de fichier"));
     }
 };

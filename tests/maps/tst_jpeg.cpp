@@ -19,16 +19,6 @@ class JpegDecodeTest : public QObject
     Q_OBJECT
 
 private:
-    static QString errorOf(const std::function<void()> &f)
-    {
-        try {
-            f();
-        } catch (const QuorError &e) {
-            return e.text();
-        }
-        return QString();
-    }
-
     static QString jpegError(int code) { return QStringLiteral("Erreur JPEG #%1").arg(code); }
 
 private slots:
@@ -114,9 +104,11 @@ private slots:
 
     void notAJpeg()
     {
-        QCOMPARE(errorOf([] { decodeJpegData(QByteArray("Ceci n'est pas une carte")); }),
-                 jpegError(JERR_NO_SOI));
-        QCOMPARE(errorOf([] { decodeJpegData(QByteArray()); }), jpegError(JERR_INPUT_EMPTY));
+        QCOMPARE(
+            TestUtil::messageOf([] { decodeJpegData(QByteArray("Ceci n'est pas une carte")); }),
+            jpegError(JERR_NO_SOI));
+        QCOMPARE(TestUtil::messageOf([] { decodeJpegData(QByteArray()); }),
+                 jpegError(JERR_INPUT_EMPTY));
     }
 
     void truncatedJpeg()
@@ -128,24 +120,25 @@ private slots:
             return QColor((x * 3) % 256, (y * 5) % 256, (x * y) % 256);
         });
         // Cut in the middle of the picture data, and inside the header.
-        QCOMPARE(errorOf([&] { decodeJpegData(bytes.left(bytes.size() / 2)); }),
+        QCOMPARE(TestUtil::messageOf([&] { decodeJpegData(bytes.left(bytes.size() / 2)); }),
                  jpegError(JWRN_JPEG_EOF));
-        QCOMPARE(errorOf([&] { decodeJpegData(bytes.left(30)); }), jpegError(JWRN_JPEG_EOF));
+        QCOMPARE(TestUtil::messageOf([&] { decodeJpegData(bytes.left(30)); }),
+                 jpegError(JWRN_JPEG_EOF));
     }
 
     void files()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("carte.jpg"));
-        QCOMPARE(errorOf([&] { decodeJpegFile(path); }),
+        QCOMPARE(TestUtil::messageOf([&] { decodeJpegFile(path); }),
                  QStringLiteral("Impossible d'ouvrir le fichier ") + path);
         TestUtil::writeBytes(path, MapFixtures::makeJpeg({}));
         QCOMPARE(decodeJpegFile(path).size(), QSize(64, 48));
         MapFile::setOpenHook([](const QString &, int) { return EACCES; });
-        QCOMPARE(errorOf([&] { decodeJpegFile(path); }),
+        QCOMPARE(TestUtil::messageOf([&] { decodeJpegFile(path); }),
                  QStringLiteral("Impossible d'ouvrir le fichier ") + path);
         MapFile::setOpenHook({});
-        QCOMPARE(errorOf([&] { decodeJpegFile(dir.path()); }),
+        QCOMPARE(TestUtil::messageOf([&] { decodeJpegFile(dir.path()); }),
                  QStringLiteral("Impossible d'ouvrir le fichier ") + dir.path());
     }
 
@@ -154,9 +147,9 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("carte.jpg"));
         TestUtil::writeBytes(path, QByteArray());
-        QCOMPARE(errorOf([&] { decodeJpegFile(path); }), jpegError(JERR_INPUT_EMPTY));
+        QCOMPARE(TestUtil::messageOf([&] { decodeJpegFile(path); }), jpegError(JERR_INPUT_EMPTY));
         TestUtil::writeBytes(path, QByteArray("Ceci n'est pas une carte"));
-        QCOMPARE(errorOf([&] { decodeJpegFile(path); }), jpegError(JERR_NO_SOI));
+        QCOMPARE(TestUtil::messageOf([&] { decodeJpegFile(path); }), jpegError(JERR_NO_SOI));
         MapFixtures::JpegParams params;
         params.width = 300;
         params.height = 200;
@@ -164,7 +157,7 @@ private slots:
             return QColor((x * 3) % 256, (y * 5) % 256, (x * y) % 256);
         });
         TestUtil::writeBytes(path, whole.left(whole.size() * 2 / 3));
-        QCOMPARE(errorOf([&] { decodeJpegFile(path); }), jpegError(JWRN_JPEG_EOF));
+        QCOMPARE(TestUtil::messageOf([&] { decodeJpegFile(path); }), jpegError(JWRN_JPEG_EOF));
     }
 
     void fileStreamedInSeveralPieces()
@@ -261,7 +254,7 @@ private slots:
         cache.load(path);
         const QString bad = dir.filePath(QStringLiteral("abimee.jpg"));
         TestUtil::writeBytes(bad, QByteArray("pas une image"));
-        QCOMPARE(errorOf([&] { cache.load(bad); }), jpegError(JERR_NO_SOI));
+        QCOMPARE(TestUtil::messageOf([&] { cache.load(bad); }), jpegError(JERR_NO_SOI));
         QCOMPARE(cache.path(), path);
         QCOMPARE(cache.image().size(), QSize(64, 48));
         QVERIFY(cache.isCurrent(path));
