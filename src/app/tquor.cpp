@@ -16,14 +16,15 @@
 #include "editor/profilewindow.h"
 #include "editor/routesheetprint.h"
 #include "editor/stagetimes.h"
+#include "gps/coordinates.h"
 #include "gps/gpxexport.h"
 #include "gps/tquorrte.h"
 #include "maps/tquorpla.h"
 #include "platform/guard.h"
-#include "widgets/look.h"
 #include "platform/platform.h"
 #include "speeds/tquorcar.h"
 #include "tquorpro.h"
+#include "widgets/look.h"
 
 #include <QPushButton>
 
@@ -593,14 +594,19 @@ void TQuor::ExporterGpx1Click()
 {
     // Built first: an itinerary without positions, or with one that cannot be
     // converted, is refused before the user picks a file.
+    bool ballpark = false;
     const GpxDocument document = GpxExport::itineraryDocument(
-        m_stages, m_catalogue, itineraryRow(), m_state.speedTable, GpxExport::stageDatums(m_state));
+        m_stages, m_catalogue, itineraryRow(), m_state.speedTable, GpxExport::stageDatums(m_state),
+        QTimeZone::systemTimeZone(), &ballpark);
     const std::optional<QString> path = m_platform.saveFile(
         this, QString::fromUtf8(GpxExport::kItineraryDialogTitle), m_state.projectDirectory(),
         GpxExport::proposedFileName(document.name), QLatin1String(GpxExport::kFilter),
         QLatin1String(GpxExport::kDefaultExtension));
-    if (path)
-        Gpx::write(*path, document);
+    if (!path)
+        return;
+    Gpx::write(*path, document);
+    if (ballpark)
+        m_platform.inform(this, Coordinates::kBallparkText);
 }
 
 void TQuor::ImPrimmer1Click()

@@ -148,6 +148,25 @@ int tryReadAtMost(const QString &path, QByteArray &out, qint64 maxBytes, bool op
     return 0;
 }
 
+int tryOpenRead(const QString &path, QFile &file, qint64 &size)
+{
+    const int fd = openFile(path, O_RDONLY, Op::OpenRead);
+    if (fd < 0)
+        return codeFor(errno, path);
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        const int code = ioCodeFromErrno(errno);
+        ::close(fd);
+        return code;
+    }
+    if (!file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return ioCodeFromErrno(EIO);
+    }
+    size = st.st_size;
+    return 0;
+}
+
 QByteArray readAll(const QString &path, bool openForWriting)
 {
     QByteArray data;

@@ -4,6 +4,8 @@
 #include <QString>
 #include <functional>
 
+class QFile;
+
 // Every file the program reads or writes goes through here. Writes are atomic:
 // the new content goes to a temporary file beside the target, which is then
 // renamed over it, so a failure never leaves a half-written file.
@@ -29,6 +31,10 @@ int tryReadAll(const QString &path, QByteArray &out, bool openForWriting = false
 // huge file is never read whole.
 int tryReadAtMost(const QString &path, QByteArray &out, qint64 maxBytes,
                   bool openForWriting = false);
+
+// Opens the file for reading piece by piece, for a reader that must not hold it
+// whole, and gives the size it has now. Returns 0 or the input/output code.
+int tryOpenRead(const QString &path, QFile &file, qint64 &size);
 
 // Reads the file whole; throws the input/output error.
 QByteArray readAll(const QString &path, bool openForWriting = false);

@@ -13,6 +13,9 @@
 #include <QRegularExpression>
 #include <QTimeZone>
 
+#include <map>
+#include <tuple>
+
 namespace GpxExport {
 
 namespace {
@@ -44,16 +47,19 @@ std::optional<double> numberOf(const QString &text)
     return v;
 }
 
-// Collects the transformations PROJ used, each named once.
+// Collects the transformations PROJ used, each named once, and whether any
+// of them had no datum shift to apply.
 class Converter
 {
 public:
-    GpxPoint point(const Coordinates::Grid &grid, double easting, double northing)
+    GpxPoint point(const Coordinates::Transformation &transformation, double easting,
+                   double northing)
     {
-        QString operation;
-        const Coordinates::LatLon p = Coordinates::toWgs84(grid, {easting, northing}, &operation);
+        const Coordinates::LatLon p = transformation.toWgs84({easting, northing});
+        const QString operation = transformation.operation();
         if (!m_operations.contains(operation))
             m_operations.append(operation);
+        m_ballpark = m_ballpark || transformation.isBallpark();
         GpxPoint out;
         out.latitude = p.latitude;
         out.longitude = p.longitude;
@@ -65,10 +71,40 @@ public:
         return m_operations.isEmpty() ? QString()
                                       : kMetadataPrefix + m_operations.join(kOperationSeparator);
     }
+    bool ballpark() const { return m_ballpark; }
 
 private:
     QStringList m_operations;
+    bool m_ballpark = false;
 };
+
+// The points of one map grid of a route share one transformation, chosen for
+// the box around them: the route never jumps from one operation to another.
+using GridKey = std::tuple<int, bool, QString>;
+GridKey gridKey(const MapRoutePoint &m)
+{
+    return {m.zone, Coordinates::isSouthern(m.letter), m.datum};
+}
+
+// Whole hours and minutes of a stage's time of day, on the day `day`, in
+// `zone`: the offset is the one in force at that moment; a time the clock
+// skips in spring gets the offset in force just after the gap, and a time the
+// clock shows twice in autumn is the first of the two.
+QDateTime localStageTime(const QDate &day, const QTime &time, const QTimeZone &zone)
+{
+    // Offsets a day either side: a clock changes at most once in between.
+    const QDateTime wall(day, time, Qt::UTC);
+    const int before = zone.offsetFromUtc(wall.addDays(-1));
+    const int after = zone.offsetFromUtc(wall.addDays(1));
+    int offset = after;
+    for (const int candidate : {before, after}) {
+        if (zone.offsetFromUtc(wall.addSecs(-candidate)) == candidate) {
+            offset = candidate;
+            break;
+        }
+    }
+    return QDateTime(day, time, Qt::OffsetFromUTC, offset);
+}
 
 QString meansText(const QString &code, const SpeedTable &speeds)
 {
@@ -116,15 +152,35 @@ QList<MapRoutePoint> mapRoutePoints(const QStringList &waypointLines)
     return points;
 }
 
-GpxDocument mapRouteDocument(const QString &routeName, const QList<MapRoutePoint> &points)
+GpxDocument mapRouteDocument(const QString &routeName, const QList<MapRoutePoint> &points,
+                             bool *ballpark)
 {
+    std::map<GridKey, std::pair<Coordinates::GridPoint, Coordinates::GridPoint>> boxes;
+    for (const MapRoutePoint &m : points) {
+        Coordinates::checkGrid({m.zone, m.letter, m.datum});
+        const Coordinates::GridPoint here{double(m.easting), double(m.northing)};
+        auto [box, added] = boxes.try_emplace(gridKey(m), here, here);
+        auto &[low, high] = box->second;
+        low = {std::min(low.easting, here.easting), std::min(low.northing, here.northing)};
+        high = {std::max(high.easting, here.easting), std::max(high.northing, here.northing)};
+    }
+    std::map<GridKey, Coordinates::Transformation> transformations;
+    for (const MapRoutePoint &m : points) {
+        const GridKey key = gridKey(m);
+        if (transformations.count(key))
+            continue;
+        const Coordinates::Grid grid{m.zone, m.letter, m.datum};
+        const auto &[low, high] = boxes.at(key);
+        transformations.emplace(
+            key, Coordinates::Transformation(grid, Coordinates::areaOfExtent(grid, low, high)));
+    }
     GpxDocument doc;
     doc.name = routeName;
     GpxPath route;
     route.name = routeName;
     Converter converter;
     for (const MapRoutePoint &m : points) {
-        GpxPoint p = converter.point({m.zone, m.letter, m.datum}, m.easting, m.northing);
+        GpxPoint p = converter.point(transformations.at(gridKey(m)), m.easting, m.northing);
         p.name = m.label;
         p.elevation = numberOf(m.altitude);
         route.points.append(p);
@@ -133,13 +189,15 @@ GpxDocument mapRouteDocument(const QString &routeName, const QList<MapRoutePoint
     // Some receivers and apps show only a file's waypoints.
     doc.waypoints = route.points;
     doc.description = converter.description();
+    if (ballpark)
+        *ballpark = converter.ballpark();
     return doc;
 }
 
 void writeMapRoute(const QString &path, const QString &routeName,
-                   const QList<MapRoutePoint> &points)
+                   const QList<MapRoutePoint> &points, bool *ballpark)
 {
-    Gpx::write(path, mapRouteDocument(routeName, points));
+    Gpx::write(path, mapRouteDocument(routeName, points, ballpark));
 }
 
 QString stageDatumKey(const QString &place, const QString &position)
@@ -172,7 +230,8 @@ StageDatums stageDatums(const AppState &state)
 }
 
 GpxDocument itineraryDocument(const StringGrid &stages, const StringGrid &catalogue,
-                              int catalogueRow, const SpeedTable &speeds, const StageDatums &datums)
+                              int catalogueRow, const SpeedTable &speeds, const StageDatums &datums,
+                              const QTimeZone &zone, bool *ballpark)
 {
     const QString title = catalogue.cell(Catalogue::Title, catalogueRow).trimmed();
     const QString dateText = catalogue.cell(Catalogue::Date, catalogueRow);
@@ -183,7 +242,8 @@ GpxDocument itineraryDocument(const StringGrid &stages, const StringGrid &catalo
     route.name = title.isEmpty() ? kUnnamedItinerary : title;
     doc.name = route.name;
     Converter converter;
-    QDateTime previous;
+    int day = 0;
+    qint64 previousMs = -1;
     for (int row = 1; row <= Itinerary::kStages; ++row) {
         const QString place = stages.cell(Itinerary::Place, row);
         const QString position = stages.cell(Itinerary::Position, row);
@@ -193,9 +253,15 @@ GpxDocument itineraryDocument(const StringGrid &stages, const StringGrid &catalo
         const Coordinates::Grid grid{
             m.captured(1).toInt(), m.captured(2).at(0),
             datums.value(stageDatumKey(place, position), QLatin1String(Coordinates::kEd50))};
+        const Coordinates::GridPoint at{m.captured(3).toDouble(), m.captured(4).toDouble()};
         GpxPoint p;
         try {
-            p = converter.point(grid, m.captured(3).toDouble(), m.captured(4).toDouble());
+            // Stages may lie far apart: each is converted as its own
+            // neighbourhood is.
+            Coordinates::checkGrid(grid);
+            const Coordinates::Transformation transformation(grid,
+                                                             Coordinates::areaAround(grid, at));
+            p = converter.point(transformation, at.easting, at.northing);
         } catch (const QuorError &e) {
             throw QuorError(QStringLiteral("Étape %1 (%2) : %3").arg(row).arg(place, e.text()));
         }
@@ -206,13 +272,16 @@ GpxDocument itineraryDocument(const StringGrid &stages, const StringGrid &catalo
         p.description = meansText(stages.cell(Itinerary::Means, row), speeds);
         const QString timeText = stages.cell(Itinerary::Time, row);
         if (date.isValid() && !timeText.isEmpty()) {
-            const qint64 ms = qRound64(parse_time_of_day(timeText) * kMillisecondsPerDay);
-            QDateTime t(date, QTime::fromMSecsSinceStartOfDay(int(ms % kMillisecondsPerDay)));
-            // Past midnight the itinerary goes on into the next day.
-            while (previous.isValid() && t < previous)
-                t = t.addDays(1);
-            previous = t;
-            p.time = t.toOffsetFromUtc(t.offsetFromUtc());
+            const qint64 ms =
+                qRound64(parse_time_of_day(timeText) * kMillisecondsPerDay) % kMillisecondsPerDay;
+            // Past midnight the itinerary goes on into the next day. Times of
+            // day are compared as the clock shows them, so a clock change
+            // never moves a stage to another day.
+            if (ms < previousMs)
+                ++day;
+            previousMs = ms;
+            p.time =
+                localStageTime(date.addDays(day), QTime::fromMSecsSinceStartOfDay(int(ms)), zone);
         }
         route.points.append(p);
     }
@@ -222,6 +291,8 @@ GpxDocument itineraryDocument(const StringGrid &stages, const StringGrid &catalo
     // Some receivers and apps show only a file's waypoints.
     doc.waypoints = route.points;
     doc.description = converter.description();
+    if (ballpark)
+        *ballpark = converter.ballpark();
     return doc;
 }
 

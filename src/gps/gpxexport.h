@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QTimeZone>
 
 class SpeedTable;
 class StringGrid;
@@ -45,11 +46,14 @@ QList<MapRoutePoint> mapRoutePoints(const QStringList &waypointLines);
 
 // A <rte> named `routeName` with one <rtept> per point in order (<name> the
 // label, <ele> the altitude when it is a number), and the points again as
-// <wpt>. The metadata names the transformation PROJ used. Throws the French
-// message of a point whose zone, letter or datum cannot be converted.
-GpxDocument mapRouteDocument(const QString &routeName, const QList<MapRoutePoint> &points);
+// <wpt>. The points of one grid share the transformation of the box around
+// them; the metadata names it. `ballpark`, when given, tells whether it had
+// no datum shift to apply. Throws the French message of a point whose zone,
+// letter or datum cannot be converted.
+GpxDocument mapRouteDocument(const QString &routeName, const QList<MapRoutePoint> &points,
+                             bool *ballpark = nullptr);
 void writeMapRoute(const QString &path, const QString &routeName,
-                   const QList<MapRoutePoint> &points);
+                   const QList<MapRoutePoint> &points, bool *ballpark = nullptr);
 
 // The datum of each position the project's routes hold, keyed by label and
 // position text as route insertion writes them into the stage grid
@@ -61,14 +65,16 @@ QString stageDatumKey(const QString &place, const QString &position);
 // The open itinerary: a <rte> named after the catalogue row's title with one
 // <rtept> per stage whose position reads as zone, band, easting and northing:
 // <name> the place, <ele> the altitude, <desc> the means of travel, <time>
-// the catalogue's date at the stage's time of day in this computer's local
-// time (a time earlier than the stage before belongs to the next day); the
-// stages again as <wpt>. A
+// the catalogue's date at the stage's time of day in `zone` (a time of day
+// earlier than the stage before belongs to the next day; a time the clock
+// skips has the offset in force after the gap); the stages again as <wpt>.
+// Each stage is converted with the transformation of its neighbourhood. A
 // stage's datum is that of the project's waypoint it was inserted from, else
 // ED50, the datum a calibration starts with. Throws when no stage has a
 // position, and the French message of a stage that cannot be converted.
 GpxDocument itineraryDocument(const StringGrid &stages, const StringGrid &catalogue,
-                              int catalogueRow, const SpeedTable &speeds,
-                              const StageDatums &datums);
+                              int catalogueRow, const SpeedTable &speeds, const StageDatums &datums,
+                              const QTimeZone &zone = QTimeZone::systemTimeZone(),
+                              bool *ballpark = nullptr);
 
 } // namespace GpxExport

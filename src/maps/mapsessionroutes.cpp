@@ -3,7 +3,7 @@
 // The routes and waypoints panels' part of the map session.
 
 #include "data/appstate.h"
-#include "data/cp1252.h"
+#include "data/importgate.h"
 #include "data/linelist.h"
 #include "data/quorerror.h"
 #include "data/textforms.h"
@@ -321,9 +321,10 @@ bool usableAsLabel(const QString &name, const QStringList &lines, const QString 
     static const QStringList kDatums = {QStringLiteral("ED50"), QStringLiteral("WGS84")};
     if (name.size() < 2 || name.trimmed() != name)
         return false;
-    // The waypoint file holds Windows-1252: a name it cannot hold would come
-    // back as another text.
-    if (fromCp1252(toCp1252(name)) != name)
+    // One line of Windows-1252 that a stage's place and a Waypoint+ field can
+    // hold as it is.
+    const ImportGate::Text label = ImportGate::label(name);
+    if (!label.usable() || label.value != name)
         return false;
     bool number = false;
     name.toLongLong(&number);
@@ -342,6 +343,13 @@ void MapSession::addImportedRoute(const QString &name, const QList<ImportedWaypo
 {
     if (!m_ready)
         return;
+    const ImportGate::Text gated = ImportGate::routeName(name);
+    if (!gated.usable() || gated.value != name)
+        throw QuorError(QStringLiteral("Le nom de route « %1 » ne peut pas servir : %2.")
+                            .arg(gated.value, gated.reason.isEmpty()
+                                                  ? QStringLiteral("le texte tient sur plusieurs "
+                                                                   "lignes")
+                                                  : gated.reason));
     if (!RouteList::acceptsNewName(name, m_routes.items()))
         throw QuorError(
             QStringLiteral("Le nom de route « %1 » est trop court ou déjà pris.").arg(name));

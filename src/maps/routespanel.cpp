@@ -4,8 +4,11 @@
 #include "areaprint.h"
 #include "data/appstate.h"
 #include "data/gpxfile.h"
+#include "data/importgate.h"
+#include "data/progress.h"
 #include "data/quorerror.h"
 #include "data/textforms.h"
+#include "gps/coordinates.h"
 #include "gps/gpxexport.h"
 #include "gps/gpximport.h"
 #include "gridlabels.h"
@@ -143,8 +146,12 @@ void RoutesPanel::RExportGpxClick()
             state.programDirectory + state.projectName,
             GpxExport::proposedFileName(m_session.pickedRoute()),
             QString::fromUtf8(GpxExport::kFilter), QString::fromUtf8(GpxExport::kDefaultExtension));
-        if (path)
-            GpxExport::writeMapRoute(*path, m_session.pickedRoute(), points);
+        if (!path)
+            return;
+        bool ballpark = false;
+        GpxExport::writeMapRoute(*path, m_session.pickedRoute(), points, &ballpark);
+        if (ballpark)
+            m_host.platform.inform(m_host.window, Coordinates::kBallparkText);
     });
 }
 
@@ -159,49 +166,70 @@ void RoutesPanel::RImportGpxClick()
                                      QString::fromUtf8(GpxExport::kFilter));
         if (!path)
             return;
-        const GpxDocument document = Gpx::read(*path);
-        const QList<GpxChoice> choices = GpxImport::choices(document);
-        GpxChoice choice = choices.constFirst();
-        if (choices.size() > 1) {
-            QStringList captions;
-            for (const GpxChoice &c : choices)
-                captions << c.caption;
-            const std::optional<int> picked =
-                m_host.platform.chooseItem(m_host.window, kImportTitle,
-                                           QStringLiteral("Route ou trace à importer :"), captions);
-            if (!picked || *picked < 0)
-                return;
-            choice = choices.at(*picked);
+        try {
+            importGpx(*path);
+        } catch (const Cancelled &) {
+            // Nothing was written: the user stopped it.
         }
-        const MapSession::Verification &v = m_session.verification();
-        MapFrame frame;
-        frame.transform = m_session.transform();
-        frame.zone = parse_integer(v.zone);
-        frame.letter = v.letter.isEmpty() ? QChar() : v.letter.front();
-        frame.datum = v.datum;
-        frame.width = m_session.picture().width();
-        frame.height = m_session.picture().height();
-        const GpxImportResult result = GpxImport::importChoice(document, choice, frame);
-        if (result.points.isEmpty()) {
-            m_host.platform.inform(m_host.window, GpxImport::kNothingOnMapText);
-            return;
-        }
-        // The name of the file's route, or one asked for when it has none
-        // that a route may take.
-        QString name = result.name.trimmed();
-        if (name.size() <= RouteList::kShortestRefusedLength) {
-            const std::optional<QString> typed = m_host.platform.askText(
-                m_host.window, kImportTitle, QStringLiteral("Nom de la nouvelle route :"), name);
-            if (!typed)
-                return;
-            name = typed->trimmed();
-        }
-        name = m_session.uniqueRouteName(name);
-        QList<MapSession::ImportedWaypoint> points;
-        for (const ImportedPoint &p : result.points)
-            points.append({p.name, p.easting, p.northing, p.altitude});
-        m_session.addImportedRoute(name, points);
-        if (result.outside > 0)
-            m_host.platform.inform(m_host.window, GpxImport::outsideText(result.outside));
     });
+}
+
+void RoutesPanel::importGpx(const QString &path)
+{
+    // Each long step has its own box, closed before the next question.
+    GpxDocument document;
+    {
+        const Progress reading = m_host.platform.startProgress(
+            m_host.window, kImportTitle, QStringLiteral("Lecture du fichier GPX…"));
+        document = Gpx::read(path, reading);
+    }
+    const QList<GpxChoice> choices = GpxImport::choices(document);
+    GpxChoice choice = choices.constFirst();
+    if (choices.size() > 1) {
+        QStringList captions;
+        for (const GpxChoice &c : choices)
+            captions << c.caption;
+        const std::optional<int> picked = m_host.platform.chooseItem(
+            m_host.window, kImportTitle, QStringLiteral("Route ou trace à importer :"), captions);
+        if (!picked || *picked < 0)
+            return;
+        choice = choices.at(*picked);
+    }
+    const MapSession::Verification &v = m_session.verification();
+    MapFrame frame;
+    frame.transform = m_session.transform();
+    frame.zone = parse_integer(v.zone);
+    frame.letter = v.letter.isEmpty() ? QChar() : v.letter.front();
+    frame.datum = v.datum;
+    frame.width = m_session.picture().width();
+    frame.height = m_session.picture().height();
+    GpxImportResult result;
+    {
+        const Progress placing = m_host.platform.startProgress(
+            m_host.window, kImportTitle, QStringLiteral("Placement des points sur la carte…"));
+        result = GpxImport::importChoice(document, choice, frame, placing);
+    }
+    if (result.points.isEmpty()) {
+        m_host.platform.inform(m_host.window, GpxImport::kNothingOnMapText);
+        return;
+    }
+    // The name of the file's route as the routes file can hold it, or one
+    // asked for when it has none that a route may take.
+    const ImportGate::Text gated = ImportGate::routeName(result.name);
+    QString name = gated.usable() ? gated.value : QString();
+    if (name.size() <= RouteList::kShortestRefusedLength) {
+        const std::optional<QString> typed = m_host.platform.askText(
+            m_host.window, kImportTitle, QStringLiteral("Nom de la nouvelle route :"), name);
+        if (!typed)
+            return;
+        name = typed->trimmed();
+    }
+    name = m_session.uniqueRouteName(name);
+    QList<MapSession::ImportedWaypoint> points;
+    for (const ImportedPoint &p : result.points)
+        points.append({p.name, p.easting, p.northing, p.altitude});
+    m_session.addImportedRoute(name, points);
+    const QString report = GpxImport::reportText(result, document.unreadableElevations);
+    if (!report.isEmpty())
+        m_host.platform.inform(m_host.window, report);
 }

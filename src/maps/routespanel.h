@@ -41,6 +41,10 @@ public:
     QPushButton *RImportGpx = nullptr;
 
 private:
+    // "Importer GPX" once the file is chosen; Cancelled when the user stops
+    // a long step.
+    void importGpx(const QString &path);
+
     // The options chosen last, proposed again at the next print.
     AreaPrintOptions m_areaOptions;
 };

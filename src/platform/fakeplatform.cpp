@@ -83,6 +83,16 @@ std::optional<int> FakePlatform::chooseItem(QWidget *, const QString &, const QS
     return takeOr(itemAnswers, std::optional<int>());
 }
 
+std::function<bool(qint64, qint64)> FakePlatform::startProgress(QWidget *, const QString &title,
+                                                                const QString &)
+{
+    progressTitles.append(title);
+    return [this](qint64, qint64) {
+        ++progressReports;
+        return cancelProgressAt == 0 || progressReports < cancelProgressAt;
+    };
+}
+
 bool FakePlatform::runDialog(QDialog &dialog)
 {
     ++dialogsRun;

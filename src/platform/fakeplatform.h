@@ -31,6 +31,9 @@ public:
                                    const QString &proposed) override;
     std::optional<int> chooseItem(QWidget *parent, const QString &title, const QString &label,
                                   const QStringList &items) override;
+    // Records the box; its answer goes on until `cancelProgressAt` reports.
+    std::function<bool(qint64 done, qint64 total)>
+    startProgress(QWidget *parent, const QString &title, const QString &text) override;
     // Runs the next script on the dialog (it may fill its fields) instead of
     // showing it; with no script left the dialog is cancelled.
     bool runDialog(QDialog &dialog) override;
@@ -49,6 +52,9 @@ public:
     QList<std::optional<QString>> textAnswers;
     QList<std::optional<int>> itemAnswers;
     QList<std::function<bool(QDialog &)>> dialogScripts;
+    // The user presses "Annuler" at this report of a progress box (counted
+    // from 1 over all boxes); 0 never.
+    int cancelProgressAt = 0;
     // Called with the printer when the print dialog is confirmed, so a test
     // can point it at a PDF file.
     std::function<void(QPrinter &)> preparePrinter;
@@ -59,6 +65,8 @@ public:
     QStringList informations;
     QList<QStringList> itemChoices;
     int dialogsRun = 0;
+    QStringList progressTitles;
+    int progressReports = 0;
     struct DialogCall
     {
         QString title, directory, proposedName, filter, defaultExtension;

@@ -56,6 +56,13 @@ public:
     // Lets the user pick one of `items`: its index, or nothing on cancel.
     virtual std::optional<int> chooseItem(QWidget *parent, const QString &title,
                                           const QString &label, const QStringList &items) = 0;
+    // A progress box over `parent` for a long command, shown after a moment
+    // and blocking the program's windows while it lasts; the window behind it
+    // keeps repainting. The answer reports (done, total) and tells whether to
+    // go on: false once the user pressed "Annuler". The box closes when the
+    // last copy of the answer is destroyed.
+    virtual std::function<bool(qint64 done, qint64 total)>
+    startProgress(QWidget *parent, const QString &title, const QString &text) = 0;
     // Runs one of the program's own modal dialogs; true when accepted.
     virtual bool runDialog(QDialog &dialog) = 0;
 

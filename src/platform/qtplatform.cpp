@@ -12,8 +12,12 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QUrl>
+
+#include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -154,6 +158,25 @@ std::optional<QString> QtPlatform::askText(QWidget *parent, const QString &title
     if (!ok)
         return std::nullopt;
     return text;
+}
+
+std::function<bool(qint64, qint64)> QtPlatform::startProgress(QWidget *parent, const QString &title,
+                                                              const QString &text)
+{
+    constexpr int kSteps = 1000;
+    auto box =
+        std::make_shared<QProgressDialog>(text, QStringLiteral("Annuler"), 0, kSteps, parent);
+    box->setWindowTitle(title);
+    // Nothing else of the program may run a command while the import goes on.
+    box->setWindowModality(Qt::ApplicationModal);
+    box->setAutoReset(false);
+    box->setAutoClose(false);
+    return [box](qint64 done, qint64 total) {
+        // A modal box's setValue lets the windows repaint and reads the
+        // cancel button.
+        box->setValue(total > 0 ? int(std::clamp<qint64>(done * kSteps / total, 0, kSteps)) : 0);
+        return !box->wasCanceled();
+    };
 }
 
 std::optional<int> QtPlatform::chooseItem(QWidget *parent, const QString &title,

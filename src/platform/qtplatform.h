@@ -39,6 +39,8 @@ public:
                                    const QString &proposed) override;
     std::optional<int> chooseItem(QWidget *parent, const QString &title, const QString &label,
                                   const QStringList &items) override;
+    std::function<bool(qint64 done, qint64 total)>
+    startProgress(QWidget *parent, const QString &title, const QString &text) override;
     bool runDialog(QDialog &dialog) override;
     void showHelpContents() override;
     void showHelpContext(int context) override;

@@ -70,7 +70,7 @@ private slots:
         QCOMPARE(doc.routes[0].points[1].name, "AB000");
         // ED50 for the first stage, WGS84 for the one from the WGS84 map.
         QCOMPARE(doc.description, "Coordonnées converties en WGS84 par PROJ : Inverse of UTM "
-                                  "zone 31N + ED50 to WGS 84 (28) + axis order change (2D) ; "
+                                  "zone 31N + ED50 to WGS 84 (17) + axis order change (2D) ; "
                                   "Inverse of UTM zone 31N + axis order change (2D)");
         QCOMPARE(platform.errors.size(), 1);
 

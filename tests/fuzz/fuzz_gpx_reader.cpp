@@ -9,15 +9,27 @@
 
 namespace {
 
+// Times are written to the second, with their offset from UTC: the same
+// instant comes back, less its milliseconds (before 1970 too, where they
+// count back from the epoch).
+bool sameTime(const QDateTime &a, const QDateTime &b)
+{
+    if (a.isValid() != b.isValid())
+        return false;
+    return !a.isValid() || a.addMSecs(-a.time().msec()) == b;
+}
+
 bool samePoints(const QList<GpxPoint> &a, const QList<GpxPoint> &b)
 {
     if (a.size() != b.size())
         return false;
     for (qsizetype i = 0; i < a.size(); ++i) {
         // Nine decimals of a degree are written: a few nanodegrees may go.
+        // Elevations are written in the digits that read back exactly.
         if (std::abs(a[i].latitude - b[i].latitude) > 1e-8 ||
             std::abs(a[i].longitude - b[i].longitude) > 1e-8 || a[i].name != b[i].name ||
-            a[i].elevation.has_value() != b[i].elevation.has_value())
+            a[i].description != b[i].description || a[i].elevation != b[i].elevation ||
+            !sameTime(a[i].time, b[i].time))
             return false;
     }
     return true;
@@ -38,7 +50,8 @@ bool inRange(const QList<GpxPoint> &points)
 {
     for (const GpxPoint &p : points) {
         if (!(std::abs(p.latitude) <= 90) || !(std::abs(p.longitude) <= 180) ||
-            (p.elevation && !std::isfinite(*p.elevation)) || p.name.size() > Gpx::kMaxTextLength)
+            (p.elevation && !std::isfinite(*p.elevation)) || p.name.size() > Gpx::kMaxTextLength ||
+            p.description.size() > Gpx::kMaxTextLength)
             return false;
     }
     return true;
@@ -70,9 +83,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     FUZZ_CHECK(points <= Gpx::kMaxPoints);
 
-    // Names, descriptions and times of any script survive a round trip; a
-    // name of blanks only comes back empty, as it is trimmed on reading.
+    // Names, descriptions, times and elevations survive a round trip: what is
+    // read is already trimmed and cut, so writing it changes nothing more.
     const GpxDocument back = Gpx::parse(Gpx::toXml(doc));
+    FUZZ_CHECK(back.name == doc.name && back.description == doc.description);
+    FUZZ_CHECK(back.unreadableElevations == 0);
     FUZZ_CHECK(samePoints(back.waypoints, doc.waypoints));
     FUZZ_CHECK(samePaths(back.routes, doc.routes));
     FUZZ_CHECK(samePaths(back.tracks, doc.tracks));

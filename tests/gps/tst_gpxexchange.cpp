@@ -14,6 +14,7 @@
 
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeZone>
 
 #include <cmath>
 #include <ctime>
@@ -107,7 +108,7 @@ private slots:
         GpxExport::writeMapRoute(path, "Tour du lac", points);
         QVERIFY(readBytes(path).contains(
             "<desc>Coordonnées converties en WGS84 par PROJ : Inverse of UTM zone 31N + ED50 to "
-            "WGS 84 (28) + axis order change (2D) ; Inverse of UTM zone 32N + axis order change "
+            "WGS 84 (17) + axis order change (2D) ; Inverse of UTM zone 32N + axis order change "
             "(2D)</desc>"));
 
         // gpsbabel shows waypoints unless asked for routes: both must agree.
@@ -304,12 +305,22 @@ private slots:
             names << p.name;
             altitudes << p.altitude;
         }
-        QCOMPARE(names, QStringList({"P0 é", "P2 é", "P3 é", "P5 é", "P7 é", "P8 é"}));
-        QCOMPARE(altitudes, QStringList({"1000", "1002", "1003", "1005", "1007", "1008"}));
+        // Where the route leaves the map or comes back, the crossing of the
+        // edge (column 3999 or row 2999), with the altitude between its ends:
+        // P0 to P1 leaves at 379997.5 E, 8997.5 m of 11000 on, 1001.2 m.
+        QCOMPARE(names, QStringList({"P0 é", "", "", "P2 é", "P3 é", "", "", "P5 é", "", "", "P7 é",
+                                     "P8 é", ""}));
+        QCOMPARE(altitudes, QStringList({"1000", "1001", "1002", "1002", "1003", "1004", "1005",
+                                         "1005", "1006", "1007", "1007", "1008", "1009"}));
+        for (const int edge : {1, 2})
+            QCOMPARE(r.points[edge].pixel.x(), 3999);
+        for (const int edge : {5, 6, 8, 9, 12})
+            QCOMPARE(r.points[edge].pixel.y(), 2999);
+        QCOMPARE(r.points[1].northing, 4834000);
         // Back on the map's grid to the metre it left.
-        QCOMPARE(r.points[1].easting, 372000);
-        QCOMPARE(r.points[1].northing, 4833000);
-        QCOMPARE(r.points[1].pixel, QPoint(800, 800));
+        QCOMPARE(r.points[3].easting, 372000);
+        QCOMPARE(r.points[3].northing, 4833000);
+        QCOMPARE(r.points[3].pixel, QPoint(800, 800));
         QCOMPARE(GpxImport::outsideText(r.outside),
                  "4 points hors de la carte ont été laissés de côté.");
         QCOMPARE(GpxImport::outsideText(1), "1 point hors de la carte a été laissé de côté.");
@@ -334,6 +345,11 @@ private slots:
         // A square's corners stay, the points along its sides go.
         const QList<QPointF> square = {{0, 0}, {5, 0.9}, {10, 0}, {9.5, 5}, {10, 10}, {0, 10}};
         QCOMPARE(GpxImport::douglasPeucker(square, 1.0), std::vector<qsizetype>({0, 2, 4, 5}));
+        // Split farthest first: with room for three, the corner farthest from
+        // the first chord; for four, the next farthest of either half.
+        QCOMPARE(GpxImport::douglasPeucker(square, 1.0, 3), std::vector<qsizetype>({0, 2, 5}));
+        QCOMPARE(GpxImport::douglasPeucker(square, 1.0, 4), std::vector<qsizetype>({0, 2, 4, 5}));
+        QCOMPARE(GpxImport::douglasPeucker(square, 0.5), std::vector<qsizetype>({0, 1, 2, 4, 5}));
 
         // A zigzag that one pixel cannot thin enough: the tolerance grows
         // until it fits the labels of a route, first and last points kept.
@@ -349,9 +365,173 @@ private slots:
         }
         const GpxImportResult r =
             GpxImport::importChoice(zigzag, {GpxChoice::Track, 0, {}}, toulouseFrame());
-        QVERIFY(r.points.size() <= GpxImport::kMaxWaypoints && r.points.size() > 100);
+        // Every point stands out of the line by 10 m, four pixels: the
+        // route is filled to its last label.
+        QCOMPARE(r.points.size(), 1000);
+        QCOMPARE(r.simplified, kZigzag - 1000);
         QCOMPARE(r.points.first().easting, 371000);
         QCOMPARE(r.points.last().easting, 371000 + kZigzag - 1);
+    }
+
+    // Where a path leaves the picture it keeps the crossing of the edge, and
+    // the user hears how much of the walk was left out.
+    void pathLeavingTheMapKeepsTheEdge()
+    {
+        // The right edge's last pixel centre, column 3999, is at 379997.5 E.
+        const QList<QPair<double, double>> utm = {{378000, 4831000}, {379000, 4831000},
+                                                  {381000, 4831000}, {381000, 4832000},
+                                                  {379000, 4832000}, {378000, 4832000}};
+        GpxDocument doc;
+        doc.routes = {{"Boucle", {}}};
+        for (int i = 0; i < utm.size(); ++i) {
+            const Coordinates::LatLon p = wgs84(utm[i].first, utm[i].second);
+            GpxPoint g;
+            g.latitude = p.latitude;
+            g.longitude = p.longitude;
+            g.name = QStringLiteral("P%1").arg(i);
+            g.elevation = 1000 + 100 * i;
+            doc.routes[0].points << g;
+        }
+        const GpxImportResult r =
+            GpxImport::importChoice(doc, {GpxChoice::Route, 0, {}}, toulouseFrame());
+        QStringList got;
+        for (const ImportedPoint &p : r.points)
+            got << QStringLiteral("%1 %2 %3 %4,%5 %6")
+                       .arg(p.name)
+                       .arg(p.easting)
+                       .arg(p.northing)
+                       .arg(p.pixel.x())
+                       .arg(p.pixel.y())
+                       .arg(p.altitude);
+        // 379997.5 rounds to the even metre; the edge's altitude lies a
+        // quarter of the way from 1100 m to 1200 m, 998.75 of 2000 m on.
+        QCOMPARE(
+            got,
+            QStringList({"P0 378000 4831000 3200,1600 1000", "P1 379000 4831000 3600,1600 1100",
+                         " 379998 4831000 3999,1600 1150", " 379998 4832000 3999,1200 1350",
+                         "P4 379000 4832000 3600,1200 1400", "P5 378000 4832000 3200,1200 1500"}));
+        QCOMPARE(r.outside, 2);
+        // 1002.5 + 1000 + 1002.5 m of grid; measured on a sphere, the ground
+        // is within half a percent of it.
+        QVERIFY(std::abs(r.outsideMetres - 3005.0) < 15.0);
+        QCOMPARE(GpxImport::reportText(r),
+                 "2 points hors de la carte ont été laissés de côté, avec 3,0 km du tracé.");
+        QCOMPARE(GpxImport::outsideText(1, 40.4),
+                 "1 point hors de la carte a été laissé de côté, avec 40 m du tracé.");
+        QCOMPARE(GpxImport::outsideText(1, 99.4),
+                 "1 point hors de la carte a été laissé de côté, avec 99 m du tracé.");
+        QCOMPARE(GpxImport::outsideText(1, 100.0),
+                 "1 point hors de la carte a été laissé de côté, avec 0,1 km du tracé.");
+    }
+
+    // The last pixel of each edge is on the map, the next one is not; the
+    // width and the height differ, so neither can stand for the other.
+    void pointsOnEachEdge()
+    {
+        // Pixel x = (E - 370000) / 2.5, y = (4835000 - N) / 2.5, halves to even.
+        const QList<QPair<double, double>> utm = {
+            {379998, 4831000}, {379999, 4831000}, {369999, 4831000}, {369998, 4831000},
+            {375000, 4827502}, {375000, 4827501}, {375000, 4835001}, {375000, 4835002}};
+        GpxDocument doc;
+        for (const auto &[e, n] : utm) {
+            const Coordinates::LatLon p = wgs84(e, n);
+            GpxPoint g;
+            g.latitude = p.latitude;
+            g.longitude = p.longitude;
+            doc.waypoints << g;
+        }
+        const GpxImportResult r =
+            GpxImport::importChoice(doc, {GpxChoice::Waypoints, 0, {}}, toulouseFrame());
+        QList<QPoint> pixels;
+        for (const ImportedPoint &p : r.points)
+            pixels << p.pixel;
+        QCOMPARE(pixels, QList<QPoint>({{3999, 1600}, {0, 1600}, {2000, 2999}, {2000, 0}}));
+        QCOMPARE(r.outside, 4);
+        QCOMPARE(r.outsideMetres, 0.0); // loose points are no path
+    }
+
+    // Names and altitudes of another program pass the import gate.
+    void namesAndAltitudesThroughTheGate()
+    {
+        const QByteArray xml =
+            "<gpx xmlns=\"http://www.topografix.com/GPX/1/1\" version=\"1.1\">"
+            "<wpt lat=\"43.62\" lon=\"1.45\"><name>Col&#10;du Loup</name><ele>1e308</ele></wpt>"
+            "<wpt lat=\"43.62\" lon=\"1.451\"><name>\xd0\x9f\xd1\x83\xd1\x82\xd1\x8c</name>"
+            "<ele>3e9</ele></wpt>"
+            "<wpt lat=\"43.62\" lon=\"1.452\"><name>Lac, rive "
+            "nord</name><ele>2147483647</ele></wpt>"
+            "<wpt lat=\"43.62\" lon=\"1.453\"><name>"
+            "Chapelle Notre-Dame-des-Neiges du haut vallon</name><ele>-430.6</ele></wpt>"
+            "</gpx>";
+        const GpxDocument doc = Gpx::parse(xml);
+        MapFrame frame = toulouseFrame();
+        // A map around those points: 20 km square from 360000 E, 4840000 N.
+        ComputeTransform(frame.transform, {0, 0, 360000, 4840000}, {4000, 0, 380000, 4840000},
+                         {0, 3000, 360000, 4825000});
+        const GpxImportResult r =
+            GpxImport::importChoice(doc, {GpxChoice::Waypoints, 0, {}}, frame);
+        QCOMPARE(r.outside, 0);
+        QStringList names, altitudes;
+        for (const ImportedPoint &p : r.points) {
+            names << p.name;
+            altitudes << p.altitude;
+        }
+        QCOMPARE(names,
+                 QStringList({"Col du Loup", "", "", "Chapelle Notre-Dame-des-Neiges du haut v"}));
+        QCOMPARE(altitudes, QStringList({"", "", "2147483647", "-431"}));
+        QCOMPARE(r.droppedAltitudes, 2);
+        QCOMPARE(GpxImport::reportText(r, 1),
+                 "3 altitudes illisibles ou hors limites ont été laissées de côté.");
+        QCOMPARE(GpxImport::reportText(GpxImportResult(), 1),
+                 "1 altitude illisible ou hors limites a été laissée de côté.");
+        QCOMPARE(GpxImport::reportText(GpxImportResult()), "");
+    }
+
+    // An itinerary across Paris's clock changes: a stage stays on its day,
+    // and a time the clock skips gets the offset in force after the gap.
+    void itineraryAcrossClockChanges_data()
+    {
+        QTest::addColumn<QDate>("date");
+        QTest::addColumn<QStringList>("times");
+        QTest::addColumn<QStringList>("written");
+        QTest::newRow("spring") << QDate(2025, 3, 30) << QStringList({"01:30", "02:30", "03:30"})
+                                << QStringList({"2025-03-30T01:30:00+01:00",
+                                                "2025-03-30T02:30:00+02:00",
+                                                "2025-03-30T03:30:00+02:00"});
+        QTest::newRow("spring, first stage in the gap")
+            << QDate(2025, 3, 30) << QStringList({"02:30", "03:30"})
+            << QStringList({"2025-03-30T02:30:00+02:00", "2025-03-30T03:30:00+02:00"});
+        // 02:30 is shown twice in autumn: the first, still in summer time.
+        QTest::newRow("autumn") << QDate(2025, 10, 26) << QStringList({"01:30", "02:30", "03:30"})
+                                << QStringList({"2025-10-26T01:30:00+02:00",
+                                                "2025-10-26T02:30:00+02:00",
+                                                "2025-10-26T03:30:00+01:00"});
+        QTest::newRow("the night before autumn's change")
+            << QDate(2025, 10, 25) << QStringList({"23:30", "02:30", "02:00"})
+            << QStringList({"2025-10-25T23:30:00+02:00", "2025-10-26T02:30:00+02:00",
+                            "2025-10-27T02:00:00+01:00"});
+    }
+    void itineraryAcrossClockChanges()
+    {
+        QFETCH(QDate, date);
+        QFETCH(QStringList, times);
+        QFETCH(QStringList, written);
+        StringGrid stages(Itinerary::kColumns, Itinerary::kGridRows);
+        StringGrid catalogue(Catalogue::kColumns, Catalogue::kRows);
+        catalogue.setCell(Catalogue::Date, 0, date_text(dateToDays(date)));
+        for (int i = 0; i < times.size(); ++i) {
+            stages.setCell(Itinerary::Position, i + 1, "31T 375000 4830000");
+            stages.setCell(Itinerary::Time, i + 1, times[i]);
+        }
+        const GpxDocument doc = GpxExport::itineraryDocument(stages, catalogue, 0, SpeedTable(), {},
+                                                             QTimeZone("Europe/Paris"));
+        // The file's waypoints come first, one per stage.
+        const QByteArray xml = Gpx::toXml(doc);
+        QStringList got;
+        for (qsizetype at = xml.indexOf("<time>"); got.size() < times.size() && at >= 0;
+             at = xml.indexOf("<time>", at + 1))
+            got << QString::fromLatin1(xml.mid(at + 6, xml.indexOf("</time>", at) - at - 6));
+        QCOMPARE(got, written);
     }
 };
 

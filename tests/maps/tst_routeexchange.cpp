@@ -73,13 +73,14 @@ private slots:
         openMapWithRoute();
         const QString gpx = f.dir->filePath(QStringLiteral("col.gpx"));
         // 31U 500200 4999400 and 31U 500400 4999400 lie on the map (pixels
-        // (100, 300) and (200, 300)), the third point 50 km away.
+        // (100, 300) and (200, 300)), the third point 50 km away:
+        // echo "500200 4999400" | cs2cs -f %.7f EPSG:23031 EPSG:4326
         TestUtil::writeBytes(
             gpx, QByteArray("<?xml version=\"1.0\"?>\n"
                             "<gpx version=\"1.1\" creator=\"test\" "
                             "xmlns=\"http://www.topografix.com/GPX/1/1\"><rte><name>Co</name>"
-                            "<rtept lat=\"45.1390\" lon=\"3.0025\"><name>1200</name></rtept>"
-                            "<rtept lat=\"45.1390\" lon=\"3.0051\"/>"
+                            "<rtept lat=\"45.1462396\" lon=\"3.0013683\"><name>1200</name></rtept>"
+                            "<rtept lat=\"45.1462395\" lon=\"3.0039123\"/>"
                             "<rtept lat=\"45.6\" lon=\"3.6\"/></rte></gpx>\n"));
         const QByteArray routes = TestUtil::readBytes(f.routesPath());
         f.platform->openFileAnswers = {gpx, gpx};
@@ -89,13 +90,80 @@ private slots:
         f.platform->textAnswers = {QStringLiteral("Col")};
         f.w->Routes->RImportGpx->click();
         QVERIFY2(f.platform->errors.isEmpty(), qPrintable(f.platform->errors.join('\n')));
-        QCOMPARE(f.platform->informations, QStringList{GpxImport::outsideText(1)});
+        // The last leg, 68657 m on the ground (haversine), leaves the map
+        // through its top edge 600 m north of its start, 50586 m short of
+        // its end: 1.19 % of it is on the map.
+        QCOMPARE(f.platform->informations,
+                 QStringList{"1 point hors de la carte a été laissé de côté, avec 67,8 km du "
+                             "tracé."});
         QCOMPARE(f.fileLines(f.routesPath()).mid(4), QStringList({"Col", "AC"}));
         const QStringList lines = f.fileLines(f.waypointPath(QStringLiteral("AC")));
-        QCOMPARE(lines.size(), 20);
+        QCOMPARE(lines.size(), 30);
         // A name that could be read as a number is no label.
         QCOMPARE(lines.at(0), QStringLiteral("AC000"));
         QCOMPARE(lines.at(10), QStringLiteral("AC001"));
+        QCOMPARE(lines.at(20), QStringLiteral("AC002"));
+        QCOMPARE(lines.at(22), QStringLiteral("5000000"));
+    }
+
+    // Names written by another program never break the routes file or a
+    // waypoint file: one line each, in Windows-1252, read back as written.
+    void hostileNamesKeepTheFilesWhole()
+    {
+        openMapWithRoute();
+        const QString gpx = f.dir->filePath(QStringLiteral("hostile.gpx"));
+        // Pixels (100, 300) and (200, 300) of the map, as in pointsBesideTheMap.
+        const auto file = [](const QByteArray &route, const QByteArray &first,
+                             const QByteArray &second) {
+            return "<gpx xmlns=\"http://www.topografix.com/GPX/1/1\" version=\"1.1\"><rte><name>" +
+                   route + "</name><rtept lat=\"45.1462396\" lon=\"3.0013683\"><name>" + first +
+                   "</name></rtept><rtept lat=\"45.1462395\" lon=\"3.0039123\"><name>" + second +
+                   "</name></rtept></rte></gpx>";
+        };
+        TestUtil::writeBytes(gpx, file("Tour&#13;du lac", "Col&#10;du Loup", "Lac, rive nord"));
+        f.platform->openFileAnswers = {gpx};
+        f.w->Routes->RImportGpx->click();
+        QVERIFY2(f.platform->errors.isEmpty(), qPrintable(f.platform->errors.join('\n')));
+        QCOMPARE(TestUtil::readBytes(f.routesPath()),
+                 TestUtil::cp1252("Lac\r\nAA\r\nForêt des Landes\r\nAB\r\nTour du lac\r\nAC\r\n"));
+        QStringList expected = record(QStringLiteral("Col du Loup"), 100, 300);
+        expected += record(QStringLiteral("AC000"), 200, 300);
+        QCOMPARE(f.fileLines(f.waypointPath(QStringLiteral("AC"))), expected);
+
+        // Two names the code page cannot hold would both be stored as "????":
+        // each route gets a name asked for.
+        TestUtil::writeBytes(gpx, file("\xd0\x9f\xd1\x83\xd1\x82\xd1\x8c", "A1", "A2"));
+        f.platform->openFileAnswers = {gpx, gpx};
+        f.platform->textAnswers = {QStringLiteral("Piste nord"), QStringLiteral("Piste sud")};
+        f.w->Routes->RImportGpx->click();
+        TestUtil::writeBytes(gpx, file("\xd0\x9f\xd0\xbe\xd1\x80\xd0\xb0", "A1", "A2"));
+        f.w->Routes->RImportGpx->click();
+        QVERIFY2(f.platform->errors.isEmpty(), qPrintable(f.platform->errors.join('\n')));
+        QCOMPARE(f.platform->questions,
+                 QStringList({QStringLiteral("Importer GPX"), QStringLiteral("Importer GPX")}));
+        QCOMPARE(f.fileLines(f.routesPath()).mid(4),
+                 QStringList({"Tour du lac", "AC", "Piste nord", "AD", "Piste sud", "AE"}));
+
+        // Stopped while it reads: nothing written, nothing said.
+        const QByteArray routes = TestUtil::readBytes(f.routesPath());
+        f.platform->openFileAnswers = {gpx};
+        f.platform->cancelProgressAt = f.platform->progressReports + 1;
+        f.w->Routes->RImportGpx->click();
+        QCOMPARE(TestUtil::readBytes(f.routesPath()), routes);
+        QVERIFY(f.platform->errors.isEmpty());
+        QVERIFY(f.platform->informations.isEmpty());
+        QCOMPARE(f.platform->progressTitles.size(), 7);
+    }
+
+    // "Exporter GPX" waits for a route to be picked.
+    void exportNeedsAPickedRoute()
+    {
+        f.writeRoutes({"Lac", "AA"});
+        f.openMap();
+        QVERIFY(!f.w->Routes->RExportGpx->isEnabled());
+        QVERIFY(f.w->Routes->RImportGpx->isEnabled());
+        f.clickItem(f.w->Routes->ChRoutes, 0);
+        QVERIFY(f.w->Routes->RExportGpx->isEnabled());
     }
 
     void printTheRouteArea()
