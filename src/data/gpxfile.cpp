@@ -720,6 +720,21 @@ QString timeText(const QDateTime &time)
     return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODate);
 }
 
+// The XML writer leaves a CR as it is, which every reader takes for an LF:
+// it is written as a character reference instead.
+void writeText(QXmlStreamWriter &xml, const QString &element, const QString &text)
+{
+    xml.writeStartElement(element);
+    const QStringList pieces = text.split(QLatin1Char('\r'));
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        if (i > 0)
+            xml.writeEntityReference(QStringLiteral("#13"));
+        if (!pieces[i].isEmpty())
+            xml.writeCharacters(pieces[i]);
+    }
+    xml.writeEndElement();
+}
+
 void writePoint(QXmlStreamWriter &xml, const QString &element, const GpxPoint &p)
 {
     xml.writeStartElement(element);
@@ -733,9 +748,9 @@ void writePoint(QXmlStreamWriter &xml, const QString &element, const GpxPoint &p
     if (p.time.isValid())
         xml.writeTextElement(QStringLiteral("time"), timeText(p.time));
     if (!p.name.isEmpty())
-        xml.writeTextElement(QStringLiteral("name"), p.name);
+        writeText(xml, QStringLiteral("name"), p.name);
     if (!p.description.isEmpty())
-        xml.writeTextElement(QStringLiteral("desc"), p.description);
+        writeText(xml, QStringLiteral("desc"), p.description);
     xml.writeEndElement();
 }
 
@@ -776,9 +791,9 @@ QByteArray toXml(const GpxDocument &document)
     if (!document.name.isEmpty() || !document.description.isEmpty()) {
         xml.writeStartElement(QStringLiteral("metadata"));
         if (!document.name.isEmpty())
-            xml.writeTextElement(QStringLiteral("name"), document.name);
+            writeText(xml, QStringLiteral("name"), document.name);
         if (!document.description.isEmpty())
-            xml.writeTextElement(QStringLiteral("desc"), document.description);
+            writeText(xml, QStringLiteral("desc"), document.description);
         xml.writeEndElement();
     }
     for (const GpxPoint &p : document.waypoints)
@@ -786,7 +801,7 @@ QByteArray toXml(const GpxDocument &document)
     for (const GpxPath &route : document.routes) {
         xml.writeStartElement(QStringLiteral("rte"));
         if (!route.name.isEmpty())
-            xml.writeTextElement(QStringLiteral("name"), route.name);
+            writeText(xml, QStringLiteral("name"), route.name);
         for (const GpxPoint &p : route.points)
             writePoint(xml, QStringLiteral("rtept"), p);
         xml.writeEndElement();
@@ -794,7 +809,7 @@ QByteArray toXml(const GpxDocument &document)
     for (const GpxPath &track : document.tracks) {
         xml.writeStartElement(QStringLiteral("trk"));
         if (!track.name.isEmpty())
-            xml.writeTextElement(QStringLiteral("name"), track.name);
+            writeText(xml, QStringLiteral("name"), track.name);
         xml.writeStartElement(QStringLiteral("trkseg"));
         for (const GpxPoint &p : track.points)
             writePoint(xml, QStringLiteral("trkpt"), p);

@@ -164,6 +164,7 @@ std::function<bool(qint64, qint64)> QtPlatform::startProgress(QWidget *parent, c
                                                               const QString &text)
 {
     constexpr int kSteps = 1000;
+    constexpr int kShownAfterMilliseconds = 500;
     auto box =
         std::make_shared<QProgressDialog>(text, QStringLiteral("Annuler"), 0, kSteps, parent);
     box->setWindowTitle(title);
@@ -171,6 +172,9 @@ std::function<bool(qint64, qint64)> QtPlatform::startProgress(QWidget *parent, c
     box->setWindowModality(Qt::ApplicationModal);
     box->setAutoReset(false);
     box->setAutoClose(false);
+    // Shown once the command has lasted half a second: a short import never
+    // flashes a box.
+    box->setMinimumDuration(kShownAfterMilliseconds);
     return [box](qint64 done, qint64 total) {
         // A modal box's setValue lets the windows repaint and reads the
         // cancel button.

@@ -12,13 +12,14 @@ namespace {
 // Times are written to the second, with their offset from UTC: the same
 // instant comes back, less its milliseconds (before 1970 too, where they
 // count back from the epoch).
-bool sameTime(const QDateTime &a, const QDateTime &b)
+bool sameTime(const QDateTime &read, const QDateTime &back)
 {
-    if (a.isValid() != b.isValid())
+    if (read.isValid() != back.isValid())
         return false;
-    return !a.isValid() || a.addMSecs(-a.time().msec()) == b;
+    return !read.isValid() || read.addMSecs(-read.time().msec()) == back;
 }
 
+// `a` as read, `b` as read back after writing.
 bool samePoints(const QList<GpxPoint> &a, const QList<GpxPoint> &b)
 {
     if (a.size() != b.size())
@@ -88,8 +89,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const GpxDocument back = Gpx::parse(Gpx::toXml(doc));
     FUZZ_CHECK(back.name == doc.name && back.description == doc.description);
     FUZZ_CHECK(back.unreadableElevations == 0);
-    FUZZ_CHECK(samePoints(back.waypoints, doc.waypoints));
-    FUZZ_CHECK(samePaths(back.routes, doc.routes));
-    FUZZ_CHECK(samePaths(back.tracks, doc.tracks));
+    FUZZ_CHECK(samePoints(doc.waypoints, back.waypoints));
+    FUZZ_CHECK(samePaths(doc.routes, back.routes));
+    FUZZ_CHECK(samePaths(doc.tracks, back.tracks));
     return 0;
 }

@@ -105,6 +105,12 @@ private slots:
         QCOMPARE(rb.description, b.description);
         QCOMPARE(rb.longitude, b.longitude);
         QVERIFY(!rb.elevation && !rb.time.isValid());
+
+        // A CR comes back as a CR, not as the LF an XML reader makes of it.
+        doc.tracks[0].name = QStringLiteral("a\rb\r\nc");
+        const QByteArray withCr = Gpx::toXml(doc);
+        QVERIFY(withCr.contains("<name>a&#13;b&#13;\nc</name>"));
+        QCOMPARE(Gpx::parse(withCr).tracks[0].name, doc.tracks[0].name);
     }
 
     void gpx10AndForeignElements()
