@@ -4,6 +4,7 @@
 // Run: bench_gpx [--benchmark_repetitions=N]
 
 #include "data/gpxfile.h"
+#include "data/moduleloader.h"
 #include "gps/gpximport.h"
 
 #include <benchmark/benchmark.h>
@@ -177,6 +178,7 @@ int main(int argc, char *argv[])
     writeTrack(g_trackPath);
     writeLongName(g_namePath);
     QCoreApplication app(argc, argv);
+    ModuleLoader::setExtraDirectory(QStringLiteral(QUOR_BENCH_MODULE_DIR));
     benchmark::Initialize(&argc, argv);
     std::printf("track: %lld points; name: %lld bytes\n", static_cast<long long>(kPoints),
                 static_cast<long long>(kNameBytes));

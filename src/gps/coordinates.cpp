@@ -1,15 +1,11 @@
 #include "coordinates.h"
 
+#include "data/moduleloader.h"
 #include "data/quorerror.h"
-
-#include <proj.h>
-#include <proj_experimental.h>
+#include "geodesyapi.h"
 
 #include <algorithm>
 #include <cmath>
-#include <map>
-#include <mutex>
-#include <tuple>
 
 namespace Coordinates {
 
@@ -32,9 +28,6 @@ constexpr double kDegreesToRadians = M_PI / 180.0;
 // as make at least as much on the ground.
 constexpr double kStepsPerDegree = 100.0;
 constexpr double kHalfHeightSteps = 1.0;
-
-constexpr char kEd50Crs[] = "EPSG:4230";
-constexpr char kWgs84Crs[] = "EPSG:4326";
 
 QChar capital(QChar letter)
 {
@@ -69,203 +62,57 @@ QuorError unplaceable(const Grid &grid, const LatLon &position)
                          .arg(gridText(grid)));
 }
 
-bool isFinite(const PJ_COORD &c)
-{
-    return std::isfinite(c.xy.x) && std::isfinite(c.xy.y);
-}
-
-PJ_COORD convert(PJ *p, PJ_DIRECTION direction, double x, double y)
-{
-    proj_errno_reset(p);
-    return proj_trans(p, direction, proj_coord(x, y, 0, 0));
-}
-
-// Only the zone and the hemisphere of a grid make its projection; the band
-// letter within a hemisphere changes nothing.
-using FrameKey = std::tuple<int, bool, bool>;
-
-FrameKey frameKey(const Grid &grid)
+GeodesyApi::Frame frameOf(const Grid &grid)
 {
     return {grid.zone, isSouthern(grid.letter), isEd50(grid.datum)};
 }
 
-// The datum transformation chosen for one area, as the transformations that
-// use it see it.
-struct Chosen
+QuorError noConversion(const Grid &grid)
 {
-    PJ *operation = nullptr;
-    QString name;
-    bool ballpark = false;
-};
+    return QuorError(QStringLiteral("PROJ ne sait pas convertir les coordonnées de la zone %1 (%2) "
+                                    "en latitude et longitude WGS84.")
+                         .arg(gridText(grid), grid.datum));
+}
 
-// The program's one PROJ context, the grids' coordinate systems and the
-// transformations chosen for each area: choosing one searches PROJ's database
-// for a few milliseconds, far longer than converting the thousands of points
-// of a track. All of it is released when the program ends.
-class Proj
+// The geodesy module, loaded by the first conversion of the run.
+const GeodesyApi::Functions &geodesy()
 {
-public:
-    static Proj &instance()
-    {
-        static Proj proj;
-        return proj;
+    static const GeodesyApi::Functions *functions = nullptr;
+    if (!functions) {
+        const auto entry = reinterpret_cast<GeodesyApi::EntryPoint>(ModuleLoader::entryPoint(
+            QLatin1String(GeodesyApi::kModuleName), GeodesyApi::kEntryPoint));
+        const GeodesyApi::Functions *found = entry();
+        if (!found || found->version != GeodesyApi::kVersion)
+            throw QuorError(QStringLiteral("Le module de géodésie de Quor n'est pas de la même "
+                                           "version que le programme : réinstallez Quor."));
+        functions = found;
     }
-
-    Proj(const Proj &) = delete;
-    Proj &operator=(const Proj &) = delete;
-
-    // Easting/northing of the grid to longitude/latitude in the grid's own
-    // datum, and back: the projection alone.
-    PJ *projection(const Grid &grid)
-    {
-        const std::lock_guard lock(m_mutex);
-        return frame(grid).projection;
-    }
-
-    const Chosen *chosen(const Grid &grid, const Area &area)
-    {
-        const std::lock_guard lock(m_mutex);
-        const auto key =
-            std::make_tuple(frameKey(grid), area.west, area.south, area.east, area.north);
-        auto found = m_chosen.find(key);
-        if (found != m_chosen.end())
-            return found->second;
-        const Chosen *made = choose(grid, area);
-        if (!made)
-            throw QuorError(QStringLiteral("PROJ ne sait pas convertir les coordonnées de la "
-                                           "zone %1 (%2) en latitude et longitude WGS84.")
-                                .arg(gridText(grid), grid.datum));
-        m_chosen.emplace(key, made);
-        return made;
-    }
-
-private:
-    struct Frame
-    {
-        PJ *crs = nullptr;
-        PJ *projection = nullptr;
-    };
-
-    Proj() : m_context(proj_context_create())
-    {
-        // Whatever PROJ_NETWORK or proj.ini say: a grid fetched on one machine
-        // and not on another would give two answers for one map, and without
-        // a connection the first conversion would fail.
-        proj_context_set_enable_network(m_context, 0);
-        m_wgs84 = proj_create(m_context, kWgs84Crs);
-    }
-
-    ~Proj()
-    {
-        for (auto &entry : m_frames) {
-            proj_destroy(entry.second.crs);
-            proj_destroy(entry.second.projection);
-        }
-        for (auto &entry : m_operations)
-            proj_destroy(entry.second.operation);
-        proj_destroy(m_wgs84);
-        proj_context_destroy(m_context);
-    }
-
-    Frame &frame(const Grid &grid)
-    {
-        const FrameKey key = frameKey(grid);
-        auto found = m_frames.find(key);
-        if (found != m_frames.end())
-            return found->second;
-        Frame made;
-        PJ *base = proj_create(m_context, isEd50(grid.datum) ? kEd50Crs : kWgs84Crs);
-        PJ *conversion = proj_create_conversion_utm(m_context, grid.zone, !isSouthern(grid.letter));
-        PJ *axes = proj_create_cartesian_2D_cs(m_context, PJ_CART2D_EASTING_NORTHING, nullptr, 0);
-        if (base && conversion && axes) {
-            const QByteArray name = QStringLiteral("%1 / UTM %2%3")
-                                        .arg(grid.datum)
-                                        .arg(grid.zone)
-                                        .arg(isSouthern(grid.letter) ? 'S' : 'N')
-                                        .toUtf8();
-            made.crs =
-                proj_create_projected_crs(m_context, name.constData(), base, conversion, axes);
-        }
-        PJ *raw = made.crs && base
-                      ? proj_create_crs_to_crs_from_pj(m_context, made.crs, base, nullptr, nullptr)
-                      : nullptr;
-        // Longitude first, then latitude, whatever order EPSG gives the axes.
-        made.projection = raw ? proj_normalize_for_visualization(m_context, raw) : nullptr;
-        for (PJ *p : {base, conversion, axes, raw})
-            proj_destroy(p);
-        if (!made.crs || !made.projection) {
-            proj_destroy(made.crs);
-            proj_destroy(made.projection);
-            throw QuorError(QStringLiteral("PROJ ne sait pas convertir les coordonnées de la "
-                                           "zone %1 (%2) en latitude et longitude WGS84.")
-                                .arg(gridText(grid), grid.datum));
-        }
-        return m_frames.emplace(key, made).first->second;
-    }
-
-    // The operation `cs2cs --bbox` uses at the area's centre, by PROJ's own
-    // choice: the candidates proj_create_crs_to_crs_from_pj keeps for the area
-    // (installed grids only, the network being off), then the one proj_trans
-    // picks for that point. Asking which it picked clones it, so it is asked
-    // once here rather than for every point.
-    const Chosen *choose(const Grid &grid, const Area &area)
-    {
-        const Frame &f = frame(grid);
-        PJ_AREA *bbox = proj_area_create();
-        proj_area_set_bbox(bbox, area.west, area.south, area.east, area.north);
-        PJ *candidates = proj_create_crs_to_crs_from_pj(m_context, f.crs, m_wgs84, bbox, nullptr);
-        proj_area_destroy(bbox);
-        if (!candidates)
-            return nullptr;
-        const PJ_COORD centre = convert(f.projection, PJ_INV, (area.west + area.east) / 2,
-                                        (area.south + area.north) / 2);
-        const bool converted =
-            isFinite(centre) && isFinite(convert(candidates, PJ_FWD, centre.xy.x, centre.xy.y));
-        PJ *used = converted ? proj_trans_get_last_used_operation(candidates) : nullptr;
-        // A single candidate is kept as it is, and PROJ never records it as used.
-        if (!used && converted)
-            std::swap(used, candidates);
-        proj_destroy(candidates);
-        if (!used)
-            return nullptr;
-        PJ *normalized = proj_normalize_for_visualization(m_context, used);
-        proj_destroy(used);
-        if (!normalized)
-            return nullptr;
-        // Many areas share an operation: keep one copy of each.
-        const QString name = QString::fromUtf8(proj_get_name(normalized));
-        const auto key = std::make_pair(frameKey(grid), name);
-        auto found = m_operations.find(key);
-        if (found != m_operations.end()) {
-            proj_destroy(normalized);
-            return &found->second;
-        }
-        Chosen made;
-        made.operation = normalized;
-        made.name = name;
-        made.ballpark = proj_coordoperation_has_ballpark_transformation(m_context, normalized);
-        return &m_operations.emplace(key, made).first->second;
-    }
-
-    std::mutex m_mutex;
-    PJ_CONTEXT *m_context;
-    PJ *m_wgs84 = nullptr;
-    std::map<FrameKey, Frame> m_frames;
-    std::map<std::pair<FrameKey, QString>, Chosen> m_operations;
-    std::map<std::tuple<FrameKey, double, double, double, double>, const Chosen *> m_chosen;
-};
+    return *functions;
+}
 
 // Longitude and latitude of a grid point in the grid's own datum.
 LatLon projected(const Grid &grid, const GridPoint &point)
 {
-    PJ *p = Proj::instance().projection(grid);
-    const PJ_COORD out = convert(p, PJ_FWD, point.easting, point.northing);
-    if (proj_errno(p) != 0 || !isFinite(out))
-        throw unconvertible(grid, point);
-    return {out.xy.y, out.xy.x};
+    double longitude = 0;
+    double latitude = 0;
+    switch (
+        geodesy().project(frameOf(grid), point.easting, point.northing, &longitude, &latitude)) {
+    case GeodesyApi::Done:
+        return {latitude, longitude};
+    case GeodesyApi::NoConversion:
+        throw noConversion(grid);
+    case GeodesyApi::PointOutOfReach:
+        break;
+    }
+    throw unconvertible(grid, point);
 }
 
 } // namespace
+
+void loadModule()
+{
+    geodesy();
+}
 
 bool isSouthern(QChar letter)
 {
@@ -345,19 +192,24 @@ Area areaOfExtent(const Grid &grid, const GridPoint &corner1, const GridPoint &c
 Transformation::Transformation(const Grid &grid, const Area &area) : m_grid(grid)
 {
     checkGrid(grid);
-    const Chosen *chosen = Proj::instance().chosen(grid, area);
-    m_operation = chosen->operation;
-    m_name = chosen->name;
-    m_ballpark = chosen->ballpark;
+    const GeodesyApi::Functions &g = geodesy();
+    const GeodesyApi::Operation *chosen =
+        g.choose(frameOf(grid), area.west, area.south, area.east, area.north);
+    if (!chosen)
+        throw noConversion(grid);
+    m_operation = chosen;
+    m_name = QString::fromUtf8(g.name(chosen));
+    m_ballpark = g.ballpark(chosen);
 }
 
 LatLon Transformation::toWgs84(const GridPoint &point) const
 {
-    PJ *p = static_cast<PJ *>(m_operation);
-    const PJ_COORD out = convert(p, PJ_FWD, point.easting, point.northing);
-    if (proj_errno(p) != 0 || !isFinite(out))
+    double longitude = 0;
+    double latitude = 0;
+    if (geodesy().forward(m_operation, point.easting, point.northing, &longitude, &latitude) !=
+        GeodesyApi::Done)
         throw unconvertible(m_grid, point);
-    return {out.xy.y, out.xy.x};
+    return {latitude, longitude};
 }
 
 GridPoint Transformation::fromWgs84(const LatLon &position) const
@@ -365,11 +217,11 @@ GridPoint Transformation::fromWgs84(const LatLon &position) const
     if (!(std::abs(position.latitude) <= kMaxLatitude) ||
         !(std::abs(position.longitude) <= kMaxLongitude))
         throw unplaceable(m_grid, position);
-    PJ *p = static_cast<PJ *>(m_operation);
-    const PJ_COORD out = convert(p, PJ_INV, position.longitude, position.latitude);
-    if (proj_errno(p) != 0 || !isFinite(out))
+    GridPoint p;
+    if (geodesy().inverse(m_operation, position.longitude, position.latitude, &p.easting,
+                          &p.northing) != GeodesyApi::Done)
         throw unplaceable(m_grid, position);
-    return {out.xy.x, out.xy.y};
+    return p;
 }
 
 QString Transformation::operation() const

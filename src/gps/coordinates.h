@@ -7,6 +7,10 @@
 // knows its points only as zone, band letter, datum label and metres; GPS
 // receivers and phone apps want WGS84 degrees. The datum change is the one
 // PROJ picks for the small area being converted, never a fixed shift.
+namespace GeodesyApi {
+struct Operation;
+}
+
 namespace Coordinates {
 
 inline constexpr char kEd50[] = "ED50";
@@ -37,6 +41,10 @@ struct GridPoint
     double easting = 0;  // metres
     double northing = 0; // metres
 };
+
+// Loads the geodesy module, which every conversion below needs, unless it is
+// loaded already; throws the French message of a module missing or broken.
+void loadModule();
 
 // Throws the French message for a zone outside 1 to 60, a letter outside C to
 // X (either case is read as a capital), or a datum label other than "ED50"
@@ -92,7 +100,7 @@ public:
 
 private:
     Grid m_grid;
-    void *m_operation = nullptr; // PJ *, owned by the program's PROJ context
+    const GeodesyApi::Operation *m_operation = nullptr; // owned by the geodesy module
     QString m_name;
     bool m_ballpark = false;
 };

@@ -241,6 +241,8 @@ GpxDocument itineraryDocument(const StringGrid &stages, const StringGrid &catalo
     GpxPath route;
     route.name = title.isEmpty() ? kUnnamedItinerary : title;
     doc.name = route.name;
+    // A missing module is no fault of a stage.
+    Coordinates::loadModule();
     Converter converter;
     int day = 0;
     qint64 previousMs = -1;

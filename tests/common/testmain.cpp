@@ -1,5 +1,7 @@
 #include "testmain.h"
 
+#include "data/moduleloader.h"
+
 #include <QApplication>
 #include <QTest>
 #include <memory>
@@ -19,6 +21,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quor"));
     QApplication::setApplicationDisplayName(QStringLiteral("Quor"));
+    ModuleLoader::setExtraDirectory(QStringLiteral(QUOR_TEST_MODULE_DIR));
     int failures = 0;
     for (const auto &make : TestRegistry::factories()) {
         std::unique_ptr<QObject> test(make());

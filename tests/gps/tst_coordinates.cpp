@@ -1429,6 +1429,13 @@ private slots:
                  }),
                  "Le point de latitude nan et de longitude 1.000000 ne peut pas être placé dans "
                  "la zone 31T.");
+        // The poles themselves are in range:
+        // echo "90 3" | cs2cs -f %.3f EPSG:4326 EPSG:32631 (and -90, EPSG:32731)
+        const GridPoint north = fromWgs84({31, QLatin1Char('X'), "WGS84"}, {90, 3});
+        QVERIFY(std::abs(north.easting - 500000.0) < 0.01 &&
+                std::abs(north.northing - 9997964.943) < 0.01);
+        const GridPoint south = fromWgs84({31, QLatin1Char('C'), "WGS84"}, {-90, 3});
+        QVERIFY(std::abs(south.northing - 2035.057) < 0.01);
         // The hemisphere follows the band: I and O are labels a map may carry.
         QVERIFY(isSouthern(QLatin1Char('M')) && isSouthern(QLatin1Char('i')));
         QVERIFY(!isSouthern(QLatin1Char('N')) && !isSouthern(QLatin1Char('O')));
