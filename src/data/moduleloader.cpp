@@ -44,8 +44,12 @@ QuorError unusable(const QString &name, const QString &why)
 
 QStringList searchDirectories()
 {
+    return searchDirectories(QCoreApplication::applicationDirPath());
+}
+
+QStringList searchDirectories(const QString &program)
+{
     QStringList directories;
-    const QString program = QCoreApplication::applicationDirPath();
     if (!program.isEmpty()) {
         directories << program;
 #ifdef QUOR_INSTALLED_MODULE_DIR

@@ -13,6 +13,8 @@ namespace ModuleLoader {
 // The folders searched, in order: the program's own folder, then the
 // installed library folder relative to it. Tests add the build's folder.
 QStringList searchDirectories();
+// Those of a program installed in `programDirectory`.
+QStringList searchDirectories(const QString &programDirectory);
 void setExtraDirectory(const QString &directory);
 
 // The entry point `symbol` of module `name` ("quor_geodesy" is

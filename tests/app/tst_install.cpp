@@ -5,6 +5,7 @@
 #include "common/testmain.h"
 #include "common/testutil.h"
 #include "data/filelayer.h"
+#include "data/moduleloader.h"
 #include "data/quorerror.h"
 #include "platform/fakeplatform.h"
 
@@ -12,6 +13,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
+#include <QLibrary>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -87,6 +89,21 @@ private slots:
         const QFileInfo program(prefix.path() + QStringLiteral("/bin/quor"));
         QVERIFY(program.isFile());
         QVERIFY(program.isExecutable());
+
+        // The geodesy module, where the installed program looks for it.
+        const QString module = QStringLiteral("/libquor_geodesy.so");
+        QStringList found;
+        ModuleLoader::setExtraDirectory(QString()); // the build's, for the tests
+        const QStringList folders = ModuleLoader::searchDirectories(program.absolutePath());
+        ModuleLoader::setExtraDirectory(QStringLiteral(QUOR_TEST_MODULE_DIR));
+        for (const QString &folder : folders) {
+            if (QFileInfo::exists(folder + module))
+                found << folder + module;
+        }
+        QCOMPARE(found, QStringList(prefix.path() + QStringLiteral("/lib/quor") + module));
+        QLibrary library(found.constFirst());
+        QVERIFY2(library.load(), qPrintable(library.errorString()));
+        QVERIFY(library.resolve("quor_geodesy_functions"));
 
         const QString desktop = prefix.path() + QStringLiteral("/share/applications/quor.desktop");
         QVERIFY(QFileInfo(desktop).isFile());
