@@ -73,7 +73,7 @@ QPixmap pixmap(int size)
 QIcon icon()
 {
     QIcon result;
-    for (int size : kThemeSizes)
+    for (int size : kWindowSizes)
         result.addPixmap(pixmap(size));
     return result;
 }

@@ -12,10 +12,13 @@ namespace AppIcon {
 // The icon at `size` x `size` pixels, transparent outside its rounded square.
 QImage image(int size);
 QPixmap pixmap(int size);
-// The window icon, at the usual sizes.
+// The window icon, at the sizes title bars and task bars show.
 QIcon icon();
 
 // The sizes installed in the desktop's icon theme.
 inline constexpr int kThemeSizes[] = {16, 24, 32, 48, 64, 128, 256};
+// The window's own: the larger ones, drawn at every start, would cost more
+// than a millisecond for sizes a desktop takes from the installed theme.
+inline constexpr int kWindowSizes[] = {16, 24, 32, 48, 64};
 
 } // namespace AppIcon

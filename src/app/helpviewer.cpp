@@ -134,3 +134,20 @@ void HelpViewer::updateCaption()
     setWindowTitle(title.isEmpty() ? kCaptionPrefix
                                    : kCaptionPrefix + QStringLiteral(" - ") + title);
 }
+
+HelpViewer &HelpOnDemand::made()
+{
+    if (!m_viewer)
+        m_viewer = std::make_unique<HelpViewer>();
+    return *m_viewer;
+}
+
+void HelpOnDemand::showContents()
+{
+    made().showContents();
+}
+
+void HelpOnDemand::showContext(int context)
+{
+    made().showContext(context);
+}

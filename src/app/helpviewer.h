@@ -5,6 +5,8 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <memory>
+
 class QPushButton;
 class QTextBrowser;
 
@@ -38,6 +40,23 @@ public:
 private:
     void showPage(const QUrl &url);
     void updateCaption();
+};
+
+// The help viewer made at the first request: its browser and pages take
+// longer to build than the whole main window, and many sessions never open
+// the help.
+class HelpOnDemand : public HelpDisplay
+{
+public:
+    void showContents() override;
+    void showContext(int context) override;
+    // Null until the help was first asked for.
+    HelpViewer *viewer() const { return m_viewer.get(); }
+
+private:
+    HelpViewer &made();
+
+    std::unique_ptr<HelpViewer> m_viewer;
 };
 
 // The resources built into the program (help pages, version history); the

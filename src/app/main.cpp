@@ -30,7 +30,7 @@ int main(int argc, char *argv[])
         QApplication::installTranslator(&qtFrench);
 
     QtPlatform platform;
-    HelpViewer help;
+    HelpOnDemand help;
     platform.setHelpDisplay(&help);
 
     const QString executableFolder = QApplication::applicationDirPath();

@@ -12,8 +12,9 @@ class TQuorpla;
 class TQuorpro;
 class TQuorrte;
 
-// The program's five windows, created once in their order and kept for the
-// whole run, around the one shared run-time state.
+// The program's five windows around the one shared run-time state: the main
+// window and the project dialog made at start, the others when first shown,
+// each kept for the rest of the run.
 class QuorApp
 {
 public:
@@ -25,7 +26,14 @@ public:
     ContextHelp contextHelp;
     std::unique_ptr<TQuor> main;
     std::unique_ptr<TQuorpro> pro;
-    std::unique_ptr<TQuorcar> car;
-    std::unique_ptr<TQuorpla> pla;
-    std::unique_ptr<TQuorrte> rte;
+    // Made the first time they are asked for.
+    TQuorcar *car();
+    TQuorpla *pla();
+    TQuorrte *rte();
+
+private:
+    Platform &m_platform;
+    std::unique_ptr<TQuorcar> m_car;
+    std::unique_ptr<TQuorpla> m_pla;
+    std::unique_ptr<TQuorrte> m_rte;
 };

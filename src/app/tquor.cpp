@@ -106,16 +106,22 @@ TQuor::~TQuor()
     delete m_stageModel;
 }
 
-void TQuor::setWindows(TQuorpro *pro, TQuorcar *car, TQuorpla *pla, TQuorrte *rte)
+void TQuor::setWindows(Windows windows)
 {
-    m_pro = pro;
-    m_car = car;
-    m_pla = pla;
-    m_rte = rte;
-    m_rte->setGrids(m_stages, m_catalogue);
-    m_rte->setStageGridEnabler([this](bool enabled) { liste_eta->setEnabled(enabled); });
-    m_pla->setCatalogueTitleSource(
+    m_windows = std::move(windows);
+    m_pro = m_windows.pro;
+}
+
+void TQuor::connectMapWindow(TQuorpla &pla)
+{
+    pla.setCatalogueTitleSource(
         [this] { return m_catalogue.cell(Catalogue::Title, m_catalogue.row()); });
+}
+
+void TQuor::connectRouteDialog(TQuorrte &rte)
+{
+    rte.setGrids(m_stages, m_catalogue);
+    rte.setStageGridEnabler([this](bool enabled) { liste_eta->setEnabled(enabled); });
 }
 
 void TQuor::buildMenus()
@@ -427,7 +433,7 @@ void TQuor::Voiture1Click(QAction *sender)
         letter = QLatin1Char('M');
     else
         letter = QLatin1Char('P');
-    m_car->open_speed_dialog(letter);
+    m_windows.car().open_speed_dialog(letter);
 }
 
 QString TQuor::liste_itiGetEditMask(int column)
@@ -577,17 +583,17 @@ void TQuor::Cartes1Click()
         m_platform.openFile(this, m_state.programDirectory + m_state.projectName,
                             QStringLiteral("Fichier Carte |*.JPG"));
     if (path)
-        m_pla->showMap(*path);
+        m_windows.pla().showMap(*path);
 }
 
 void TQuor::Routes1Click()
 {
-    m_rte->openForInsertion();
+    m_windows.rte().openForInsertion();
 }
 
 void TQuor::Gps1Click()
 {
-    m_rte->openForExport();
+    m_windows.rte().openForExport();
 }
 
 void TQuor::ExporterGpx1Click()

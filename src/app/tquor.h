@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "data/stringgrid.h"
 
 #include <QMainWindow>
@@ -26,8 +28,20 @@ public:
           QWidget *parent = nullptr);
     ~TQuor() override;
 
-    // The other windows, created after this one.
-    void setWindows(TQuorpro *pro, TQuorcar *car, TQuorpla *pla, TQuorrte *rte);
+    // The other windows. All but the project dialog are made the first time
+    // a command shows them: the map window alone takes longer to build than
+    // the main window, and a session may never open it.
+    struct Windows
+    {
+        TQuorpro *pro = nullptr;
+        std::function<TQuorcar &()> car;
+        std::function<TQuorpla &()> pla;
+        std::function<TQuorrte &()> rte;
+    };
+    void setWindows(Windows windows);
+    // What a newly made map window and route dialog need of this window.
+    void connectMapWindow(TQuorpla &pla);
+    void connectRouteDialog(TQuorrte &rte);
 
     StringGrid &catalogueGrid() { return m_catalogue; }
     StringGrid &stageGrid() { return m_stages; }
@@ -122,9 +136,7 @@ private:
     GridModel *m_catalogueModel = nullptr;
     GridModel *m_stageModel = nullptr;
     TQuorpro *m_pro = nullptr;
-    TQuorcar *m_car = nullptr;
-    TQuorpla *m_pla = nullptr;
-    TQuorrte *m_rte = nullptr;
+    Windows m_windows;
     ProfileWindow *m_profile = nullptr;
     bool m_settingsWritten = false;
 };

@@ -232,7 +232,7 @@ private slots:
         QVERIFY(!w.liste_iti->isHidden());
 
         // The map opens on its verification panel: it is calibrated.
-        TQuorpla &map = *app.pla;
+        TQuorpla &map = *app.pla();
         platform.openFileAnswers << e.file(ExampleProject::kMapFileName);
         w.Cartes1->trigger();
         QApplication::setActiveWindow(&map);
@@ -248,7 +248,7 @@ private slots:
         QVERIFY(w.catalogueGrid().moveTo(Catalogue::Code, 2));
         w.Itinraire1->trigger();
         QVERIFY(!w.liste_eta->isHidden());
-        TQuorrte &rte = *app.rte;
+        TQuorrte &rte = *app.rte();
         w.Routes1->trigger();
         QEvent activate(QEvent::WindowActivate);
         QCoreApplication::sendEvent(&rte, &activate);

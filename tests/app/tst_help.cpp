@@ -232,7 +232,7 @@ private slots:
     {
         App a;
         a.app->main->Marches1->trigger();
-        TQuorcar &car = *a.app->car;
+        TQuorcar &car = *a.app->car();
         QVERIFY(car.isVisible());
         a.pressF1(car.MaskEdit2);
         QCOMPARE(a.platform.helpContexts, QList<int>{HelpContext::Speeds});
@@ -241,7 +241,7 @@ private slots:
     void f1InTheMapWindowShowsContext6()
     {
         App a;
-        TQuorpla &map = *a.app->pla;
+        TQuorpla &map = *a.app->pla();
         QTest::keyClick(map.ScrollBox1, Qt::Key_F1);
         QTest::keyClick(map.Calibra->ValiCalibr, Qt::Key_F1);
         QCOMPARE(a.platform.helpContexts, (QList<int>{HelpContext::Map, HelpContext::Map}));
@@ -252,7 +252,7 @@ private slots:
         App a;
         TQuor &w = *a.app->main;
         w.Itinraire1->trigger();
-        TQuorrte &rte = *a.app->rte;
+        TQuorrte &rte = *a.app->rte();
         w.Routes1->trigger();
         QTest::keyClick(rte.Quitter, Qt::Key_F1);
         // While it exports, the dialog and its controls carry context 7.
@@ -287,7 +287,7 @@ private slots:
         QCOMPARE(ContextHelp::contextOf(w.Voyages1), HelpContext::StageGrid);
         QCOMPARE(ContextHelp::contextOf(w.Poses1), HelpContext::Speeds);
         // A widget without a number of its own takes its window's.
-        QCOMPARE(ContextHelp::contextOf(a.app->car->Label1), HelpContext::Speeds);
+        QCOMPARE(ContextHelp::contextOf(a.app->car()->Label1), HelpContext::Speeds);
         QCOMPARE(ContextHelp::contextOf(nullptr), HelpContext::Main);
     }
 };

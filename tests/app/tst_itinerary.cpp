@@ -379,16 +379,16 @@ private slots:
         w.main().Cartes1->trigger();
         QCOMPARE(w.platform.dialogs.last().directory, w.dir.path() + "/Alpes");
         QCOMPARE(w.platform.dialogs.last().filter, QStringLiteral("Fichier Carte |*.JPG"));
-        QVERIFY(!w.app->pla->isVisible());
+        QVERIFY(!w.app->pla()->isVisible());
 
         w.main().Itinraire1->trigger();
         w.stages().moveTo(Place, 7);
         w.main().Routes1->trigger();
-        QCOMPARE(w.app->rte->windowTitle(),
+        QCOMPARE(w.app->rte()->windowTitle(),
                  QStringLiteral("Insère une route à partir de la ligne 7"));
-        w.app->rte->hide();
+        w.app->rte()->hide();
         w.main().Gps1->trigger();
-        QVERIFY(w.app->rte->windowTitle().startsWith(
+        QVERIFY(w.app->rte()->windowTitle().startsWith(
             QStringLiteral("Crée un fichier GPS de la route")));
     }
 
@@ -425,7 +425,7 @@ private slots:
     void walkingGroup()
     {
         Window w;
-        TQuorcar &car = *w.app->car;
+        TQuorcar &car = *w.app->car();
         w.main().Marches1->trigger();
         car.FormActivate();
         QCOMPARE(car.windowTitle(), QStringLiteral("Caractéristiques des temps de Marche"));
@@ -472,7 +472,7 @@ private slots:
     void stopsGroupAndDroppedValues()
     {
         Window w;
-        TQuorcar &car = *w.app->car;
+        TQuorcar &car = *w.app->car();
         w.main().Poses1->trigger();
         car.FormActivate();
         QCOMPARE(car.windowTitle(), QStringLiteral("Personnalisation des temps de Poses"));
@@ -500,7 +500,7 @@ private slots:
     void aFieldWithAGapStopsMidway()
     {
         Window w;
-        TQuorcar &car = *w.app->car;
+        TQuorcar &car = *w.app->car();
         w.main().Voiture1->trigger();
         car.FormActivate();
         const QByteArray before = readBytes(w.dir.path() + "/Quorc.qud");

@@ -269,7 +269,7 @@ struct Program
     // "&Mémoriser".
     void changeWalkingSpeeds(int flat = 4200)
     {
-        TQuorcar &car = *app->car;
+        TQuorcar &car = *app->car();
         main().Marches1->trigger();
         car.FormActivate();
         car.MaskEdit2->setText(QString::number(flat));
@@ -280,7 +280,7 @@ struct Program
     // Exports the route to `target` through the route dialog.
     void exportRoute(const QString &target)
     {
-        TQuorrte &rte = *app->rte;
+        TQuorrte &rte = *app->rte();
         platform.saveFileAnswers.append(target);
         rte.openForExport();
         QCoreApplication::processEvents();
@@ -293,14 +293,14 @@ struct Program
     // Shows the map as "&Cartes" does.
     void showMap(const QString &path)
     {
-        app->pla->showMap(path);
-        QApplication::setActiveWindow(app->pla.get());
+        app->pla()->showMap(path);
+        QApplication::setActiveWindow(app->pla());
     }
 
     // Types the sample calibration into the calibration panel.
     void fillCalibration()
     {
-        TQuorpla &pla = *app->pla;
+        TQuorpla &pla = *app->pla();
         MapSession &session = pla.session();
         const QStringList lines = calibrationLines();
         QLineEdit *const eastings[3] = {pla.Calibra->X1_c, pla.Calibra->X2_c, pla.Calibra->X3_c};

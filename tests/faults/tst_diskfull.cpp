@@ -100,7 +100,7 @@ private slots:
         const auto before = p.files();
         {
             Fault fault(diskFull());
-            p.app->pla->Calibra->ValiCalibrClick();
+            p.app->pla()->Calibra->ValiCalibrClick();
             p.exportRoute(target);
         }
         QCOMPARE(p.platform.errors, QStringList({p.cannotCreate(calibrationFileName(p.mapPath())),

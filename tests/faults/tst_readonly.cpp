@@ -115,7 +115,7 @@ private slots:
         const QString cal = calibrationFileName(p.mapPath());
         {
             Fault fault(readOnlyFile(cal));
-            p.app->pla->Calibra->ValiCalibrClick();
+            p.app->pla()->Calibra->ValiCalibrClick();
         }
         QCOMPARE(p.platform.errors, QStringList{p.cannotCreate(cal)});
         QCOMPARE(differences(before, p.files()), QString());
@@ -154,7 +154,7 @@ private slots:
         p.main().Supprimer1->trigger();
         // The calibration beside the map.
         p.showMap(p.mapPath());
-        p.app->pla->Calibra->ValiCalibrClick();
+        p.app->pla()->Calibra->ValiCalibrClick();
         QCOMPARE(p.platform.errors,
                  QStringList({QStringLiteral("Accès au fichier refusé"),
                               QStringLiteral("Accès au fichier refusé"),

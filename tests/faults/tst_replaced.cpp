@@ -80,9 +80,9 @@ private slots:
         // A calibration that cannot be read leaves the map to calibrate.
         p.showMap(p.mapPath());
         QVERIFY(p.platform.errors.isEmpty());
-        QVERIFY(p.app->pla->Calibra->isVisibleTo(p.app->pla.get()));
+        QVERIFY(p.app->pla()->Calibra->isVisibleTo(p.app->pla()));
         p.fillCalibration();
-        p.app->pla->Calibra->ValiCalibrClick();
+        p.app->pla()->Calibra->ValiCalibrClick();
         p.exportRoute(target);
         QCOMPARE(p.platform.errors, QStringList({p.cannotCreate(cal), p.cannotCreate(target)}));
         QCOMPARE(differences(before, p.files()), QString());

@@ -61,9 +61,9 @@ private slots:
         p.platform.errors.clear();
         p.showMap(cut);
         QVERIFY(p.platform.errors.isEmpty());
-        QCOMPARE(p.app->pla->session().cleanImage().size(),
+        QCOMPARE(p.app->pla()->session().cleanImage().size(),
                  QSize(mapParams().width, mapParams().height));
-        QVERIFY(p.app->pla->VerifCalibra->isVisibleTo(p.app->pla.get()));
+        QVERIFY(p.app->pla()->VerifCalibra->isVisibleTo(p.app->pla()));
     }
 
     void densityOfACutHeader()
