@@ -485,6 +485,9 @@ private slots:
         QCOMPARE(GpxImport::reportText(GpxImportResult(), 1),
                  "1 altitude illisible ou hors limites a été laissée de côté.");
         QCOMPARE(GpxImport::reportText(GpxImportResult()), "");
+        GpxImportResult noShift;
+        noShift.ballpark = true;
+        QCOMPARE(GpxImport::reportText(noShift), Coordinates::kBallparkText);
     }
 
     // An itinerary across Paris's clock changes: a stage stays on its day,
