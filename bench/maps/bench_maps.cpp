@@ -1,6 +1,10 @@
 // Map opening speed. Run: bench_maps [--benchmark_repetitions=N]
+//   [--benchmark_enable_random_interleaving=true]
 // The djpeg program of libjpeg-turbo (package libjpeg-turbo-progs) must be on
 // the path; its decode of the same file, written to /dev/null, is the yardstick.
+// The run ends with the decoder's time over libjpeg-turbo's, in process (its
+// plain decode loop on the same bytes) and as whole processes (decode_map
+// against djpeg), medians of every pass.
 
 #include "data/appstate.h"
 #include "data/filelayer.h"
@@ -23,10 +27,15 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
+#include <map>
 #include <memory>
 #include <spawn.h>
+#include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -43,6 +52,88 @@ using namespace BenchMap;
 constexpr double kBytesPerMegabyte = 1024.0 * 1024.0;
 
 QString g_mapPath;
+
+// The mean time of a pass of each decoder in each repetition, in
+// milliseconds; the ratios compare their medians, as the table's medians do.
+// A mean rather than a single pass keeps each run's first decode, the one
+// that finds its memory cold, as when a map is opened.
+std::map<std::string, std::vector<double>> g_runs;
+constexpr char kOursInProcess[] = "decodeJpegData";
+constexpr char kTheirsInProcess[] = "libjpeg-turbo loop";
+constexpr char kOursProcess[] = "decode_map";
+constexpr char kTheirsProcess[] = "djpeg";
+constexpr char kProcessorTime[] = " (thread's processor time)";
+
+using Clock = std::chrono::steady_clock;
+
+double millisecondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// The processor time of this thread, which leaves out the time it waited for
+// a core on a busy machine.
+double threadMilliseconds()
+{
+    constexpr double kMsPerSecond = 1e3;
+    constexpr double kMsPerNs = 1e-6;
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * kMsPerSecond + double(now.tv_nsec) * kMsPerNs;
+}
+
+void recordRun(const std::string &name, const benchmark::State &state, double totalMs)
+{
+    if (state.iterations() > 0)
+        g_runs[name].push_back(totalMs / double(state.iterations()));
+}
+
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    const auto middle = values.begin() + values.size() / 2;
+    std::nth_element(values.begin(), middle, values.end());
+    return *middle;
+}
+
+void printRatio(const char *what, const std::string &ours, const std::string &theirs)
+{
+    const auto a = g_runs.find(ours), b = g_runs.find(theirs);
+    if (a == g_runs.end() || b == g_runs.end())
+        return;
+    const double oursMs = median(a->second), theirsMs = median(b->second);
+    std::printf("%s: %s / %s = %.3f (medians %.1f ms / %.1f ms of %zu / %zu runs)\n", what,
+                ours.c_str(), theirs.c_str(), oursMs / theirsMs, oursMs, theirsMs, a->second.size(),
+                b->second.size());
+}
+
+QByteArray readMap()
+{
+    QFile file(g_mapPath);
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
+}
+
+// Runs a program to its end, as a yardstick of whole processes; an empty
+// answer when it went well. The program is looked up on the path unless it is
+// given with its folder.
+QString runToEnd(const std::vector<QByteArray> &arguments)
+{
+    std::vector<char *> argv;
+    for (const QByteArray &argument : arguments)
+        argv.push_back(const_cast<char *>(argument.constData()));
+    argv.push_back(nullptr);
+    const QString program = QString::fromLocal8Bit(arguments.front());
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+        return QStringLiteral("%1 not found").arg(program);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return QStringLiteral("%1 failed").arg(program);
+    return QString();
+}
 
 double peakResidentMegabytes()
 {
@@ -94,13 +185,55 @@ void BM_FirstOpening(benchmark::State &state)
 // The decoder alone, on the file already in memory.
 void BM_DecodeOnly(benchmark::State &state)
 {
-    QFile file(g_mapPath);
-    file.open(QIODevice::ReadOnly);
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = readMap();
+    double total = 0;
+    double processor = 0;
     for (auto _ : state) {
-        QImage image = decodeJpegData(bytes);
-        benchmark::DoNotOptimize(image.constBits());
+        const Clock::time_point start = Clock::now();
+        const double startProcessor = threadMilliseconds();
+        {
+            QImage image = decodeJpegData(bytes);
+            benchmark::DoNotOptimize(image.constBits());
+        }
+        total += millisecondsSince(start);
+        processor += threadMilliseconds() - startProcessor;
     }
+    recordRun(kOursInProcess, state, total);
+    recordRun(std::string(kOursInProcess) + kProcessorTime, state, processor);
+}
+
+// libjpeg-turbo's own decode loop as djpeg runs it for a PPM file, on the same
+// bytes in memory: default settings, one row at a time into a one-row buffer.
+void BM_DjpegLoop(benchmark::State &state)
+{
+    const QByteArray bytes = readMap();
+    double total = 0;
+    double processor = 0;
+    for (auto _ : state) {
+        const Clock::time_point start = Clock::now();
+        const double startProcessor = threadMilliseconds();
+        jpeg_decompress_struct cinfo;
+        jpeg_error_mgr errors;
+        cinfo.err = jpeg_std_error(&errors);
+        jpeg_create_decompress(&cinfo);
+        jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char *>(bytes.constData()),
+                     static_cast<unsigned long>(bytes.size()));
+        jpeg_read_header(&cinfo, TRUE);
+        jpeg_start_decompress(&cinfo);
+        JSAMPARRAY row =
+            (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
+                                       cinfo.output_width * cinfo.output_components, 1);
+        while (cinfo.output_scanline < cinfo.output_height) {
+            jpeg_read_scanlines(&cinfo, row, 1);
+            benchmark::DoNotOptimize(row[0]);
+        }
+        jpeg_finish_decompress(&cinfo);
+        jpeg_destroy_decompress(&cinfo);
+        total += millisecondsSince(start);
+        processor += threadMilliseconds() - startProcessor;
+    }
+    recordRun(kTheirsInProcess, state, total);
+    recordRun(std::string(kTheirsInProcess) + kProcessorTime, state, processor);
 }
 
 // Reading the file whole, as the program's file layer does.
@@ -115,21 +248,37 @@ void BM_ReadFile(benchmark::State &state)
 void BM_Djpeg(benchmark::State &state)
 {
     const QByteArray path = QFile::encodeName(g_mapPath);
-    char *argv[] = {const_cast<char *>("djpeg"), const_cast<char *>("-outfile"),
-                    const_cast<char *>("/dev/null"), const_cast<char *>(path.constData()), nullptr};
+    double total = 0;
     for (auto _ : state) {
-        pid_t pid = 0;
-        if (posix_spawnp(&pid, "djpeg", nullptr, nullptr, argv, environ) != 0) {
-            state.SkipWithError("djpeg not found (package libjpeg-turbo-progs)");
+        const Clock::time_point start = Clock::now();
+        const QString failure = runToEnd({"djpeg", "-outfile", "/dev/null", path});
+        if (!failure.isEmpty()) {
+            state.SkipWithError(qPrintable(failure + " (package libjpeg-turbo-progs)"));
             return;
         }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-            state.SkipWithError("djpeg failed");
-            return;
-        }
+        total += millisecondsSince(start);
     }
+    recordRun(kTheirsProcess, state, total);
+}
+
+// The program's decoder in a process of its own, reading the file as the
+// map window does.
+void BM_DecodeProcess(benchmark::State &state)
+{
+    const QByteArray program =
+        QFile::encodeName(QCoreApplication::applicationDirPath() + QStringLiteral("/decode_map"));
+    const QByteArray path = QFile::encodeName(g_mapPath);
+    double total = 0;
+    for (auto _ : state) {
+        const Clock::time_point start = Clock::now();
+        const QString failure = runToEnd({program, path});
+        if (!failure.isEmpty()) {
+            state.SkipWithError(qPrintable(failure));
+            return;
+        }
+        total += millisecondsSince(start);
+    }
+    recordRun(kOursProcess, state, total);
 }
 
 // The whole window: first opening of a calibrated map, then coming back to
@@ -248,7 +397,9 @@ BENCHMARK(BM_PrintMap)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations
 BENCHMARK(BM_FirstOpening)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(BM_DecodeOnly)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(BM_ReadFile)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_DjpegLoop)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(BM_Djpeg)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_DecodeProcess)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(BM_FirstOpeningInTheWindow)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_Reactivation)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
 
@@ -264,6 +415,12 @@ int main(int argc, char *argv[])
     std::printf("map: %d x %d at %d dpi, %.1f MB of JPEG\n", kWidth, kHeight, kDotsPerInch,
                 QFile(g_mapPath).size() / kBytesPerMegabyte);
     benchmark::RunSpecifiedBenchmarks();
+    printRatio("in process", kOursInProcess, kTheirsInProcess);
+    // On a machine busy with other work, whatever the decoder asks of a second
+    // core may come out of its own share; its thread's time tells the two apart.
+    printRatio("in process", std::string(kOursInProcess) + kProcessorTime,
+               std::string(kTheirsInProcess) + kProcessorTime);
+    printRatio("whole processes", kOursProcess, kTheirsProcess);
     benchmark::Shutdown();
     return 0;
 }

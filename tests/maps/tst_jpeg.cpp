@@ -13,6 +13,7 @@
 #include <fcntl.h>
 
 #include <jerror.h>
+#include <jpeglib.h>
 
 class JpegDecodeTest : public QObject
 {
@@ -20,6 +21,43 @@ class JpegDecodeTest : public QObject
 
 private:
     static QString jpegError(int code) { return QStringLiteral("Erreur JPEG #%1").arg(code); }
+
+    // The rows as libjpeg gives them with its default settings, one at a
+    // time into a buffer of its own.
+    static QList<QByteArray> referenceRows(const QByteArray &bytes)
+    {
+        jpeg_decompress_struct cinfo;
+        jpeg_error_mgr errors;
+        cinfo.err = jpeg_std_error(&errors);
+        jpeg_create_decompress(&cinfo);
+        jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char *>(bytes.constData()),
+                     static_cast<unsigned long>(bytes.size()));
+        jpeg_read_header(&cinfo, TRUE);
+        jpeg_start_decompress(&cinfo);
+        const int rowBytes = int(cinfo.output_width * cinfo.output_components);
+        QByteArray row(rowBytes, Qt::Uninitialized);
+        JSAMPROW rowPointer = reinterpret_cast<JSAMPROW>(row.data());
+        QList<QByteArray> rows;
+        while (cinfo.output_scanline < cinfo.output_height) {
+            jpeg_read_scanlines(&cinfo, &rowPointer, 1);
+            rows.append(QByteArray(row.constData(), rowBytes));
+        }
+        jpeg_finish_decompress(&cinfo);
+        jpeg_destroy_decompress(&cinfo);
+        return rows;
+    }
+
+    static bool sameRows(const QImage &image, const QList<QByteArray> &rows)
+    {
+        if (image.height() != rows.size())
+            return false;
+        for (int y = 0; y < image.height(); ++y) {
+            const auto *line = reinterpret_cast<const char *>(image.constScanLine(y));
+            if (QByteArray::fromRawData(line, rows[y].size()) != rows[y])
+                return false;
+        }
+        return true;
+    }
 
 private slots:
     void cleanup() { MapFile::setOpenHook({}); }
@@ -183,6 +221,33 @@ private slots:
         // Every row starts on the decoder's alignment.
         QCOMPARE(fromFile.bytesPerLine() % 32, qsizetype(0));
         QCOMPARE(quintptr(fromFile.constBits()) % 32, quintptr(0));
+    }
+
+    void bigPictureIsTheDecodersOwn()
+    {
+        // A picture big enough for its pages to be faulted in by another
+        // thread comes out byte for byte as libjpeg's plain loop gives it,
+        // and a damaged one still fails with the decoder's number.
+        MapFixtures::JpegParams params;
+        params.width = 2048;
+        params.height = 1536;
+        const QByteArray bytes = MapFixtures::makeJpeg(params, [](int x, int y) {
+            const unsigned h = unsigned(x / 3) * 2654435761u ^ unsigned(y / 3) * 40503u;
+            return QColor(int(h & 255), int((h >> 8) & 255), (x + y) % 256);
+        });
+        const QList<QByteArray> rows = referenceRows(bytes);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("grande.jpg"));
+        TestUtil::writeBytes(path, bytes);
+        const QImage fromMemory = decodeJpegData(bytes);
+        QCOMPARE(fromMemory.size(), QSize(2048, 1536));
+        QVERIFY(sameRows(fromMemory, rows));
+        QVERIFY(sameRows(decodeJpegFile(path), rows));
+
+        const QByteArray cut = bytes.left(bytes.size() / 2);
+        QCOMPARE(TestUtil::messageOf([&] { decodeJpegData(cut); }), jpegError(JWRN_JPEG_EOF));
+        TestUtil::writeBytes(path, cut);
+        QCOMPARE(TestUtil::messageOf([&] { decodeJpegFile(path); }), jpegError(JWRN_JPEG_EOF));
     }
 
     void mapIsOpenedForReadingOnly()
