@@ -254,6 +254,8 @@ void TQuor::buildGrids()
     // The move is made before the notification exists, so it computes nothing.
     m_stages.moveTo(Itinerary::Place, kFirstStageRow);
     m_stageModel = new GridModel(m_stages, /*fixedHeaderRow=*/true, this);
+    connect(m_stageModel, &QAbstractItemModel::dataChanged, this, [this] { refreshProfile(); });
+    connect(m_catalogueModel, &QAbstractItemModel::dataChanged, this, [this] { refreshProfile(); });
     liste_eta = new GridView(m_stageModel, m_platform, central);
     liste_eta->setObjectName(QStringLiteral("liste_eta"));
     // The stage grid keeps the system's colours under the lime window, and
@@ -620,19 +622,39 @@ void TQuor::ImPrimmer1Click()
     ::ImPrimmer1Click(m_platform, this, m_stages, m_catalogue, itineraryRow());
 }
 
+std::pair<QList<ProfilePoint>, ProfileHeader> TQuor::currentProfile() const
+{
+    const int k = itineraryRow();
+    return {elevationProfile(m_stages),
+            profileHeader(m_stages, m_catalogue.cell(Catalogue::Title, k),
+                          m_catalogue.cell(Catalogue::Date, k))};
+}
+
+void TQuor::refreshProfile()
+{
+    if (!m_profile || !m_profile->isVisible())
+        return;
+    try {
+        const auto [points, header] = currentProfile();
+        m_profile->setProfile(points, header);
+    } catch (const QuorError &) {
+        // A cell being typed that does not read yet: the profile stays as it
+        // was, and "Imprimer" says what is wrong.
+    }
+}
+
 void TQuor::Profil1Click()
 {
-    const QList<ProfilePoint> points = elevationProfile(m_stages);
+    const auto [points, header] = currentProfile();
     if (points.size() < ElevationProfile::kMinimumPoints) {
         if (m_profile)
             m_profile->hide();
         throw QuorError(ElevationProfile::kTooFewAltitudes);
     }
-    const int k = itineraryRow();
-    const ProfileHeader header = profileHeader(m_stages, m_catalogue.cell(Catalogue::Title, k),
-                                               m_catalogue.cell(Catalogue::Date, k));
-    if (!m_profile)
+    if (!m_profile) {
         m_profile = new ProfileWindow(m_platform, this);
+        m_profile->setSource([this] { return currentProfile(); });
+    }
     m_profile->setProfile(points, header);
     m_profile->show();
     m_profile->raise();

@@ -1,10 +1,12 @@
 #pragma once
 
-#include <functional>
-
 #include "data/stringgrid.h"
+#include "editor/elevationprofile.h"
 
 #include <QMainWindow>
+
+#include <functional>
+#include <utility>
 
 class GridModel;
 class GridView;
@@ -122,6 +124,10 @@ private:
     void FormClose();
     void buildMenus();
     void buildGrids();
+    // The open itinerary's profile, as the route sheet would print it now.
+    std::pair<QList<ProfilePoint>, ProfileHeader> currentProfile() const;
+    // The profile window, when shown, follows every change of the grids.
+    void refreshProfile();
     void applyNoProject();
     void applyProjectOpen();
     void loadProjectCatalogue(const QString &name);

@@ -81,6 +81,10 @@ void ProfileWindow::setProfile(const QList<ProfilePoint> &points, const ProfileH
 
 void ProfileWindow::ImprimerClick()
 {
+    if (m_source) {
+        const auto [points, header] = m_source();
+        setProfile(points, header);
+    }
     if (!m_printer) {
         // High resolution: the page is laid out in the printer's own pixels.
         m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);

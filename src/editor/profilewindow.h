@@ -3,7 +3,9 @@
 #include "elevationprofile.h"
 
 #include <QWidget>
+#include <functional>
 #include <memory>
+#include <utility>
 
 class Platform;
 class QPrinter;
@@ -27,8 +29,10 @@ private:
 };
 
 // "Pro&fil": the open itinerary's elevation profile in a window that
-// resizes, printed on one page by its "Imprimer" button. It shows the profile
-// computed when the command was chosen; the command computes it afresh.
+// resizes, printed on one page by its "Imprimer" button. Its owner gives it
+// each change of the itinerary while it is open, and "Imprimer" reads the
+// itinerary again through the source, so the page says what the route sheet
+// says at that moment.
 class ProfileWindow : public QWidget
 {
 public:
@@ -37,6 +41,12 @@ public:
 
     void setProfile(const QList<ProfilePoint> &points, const ProfileHeader &header);
     const QList<ProfilePoint> &points() const { return m_points; }
+    const ProfileHeader &header() const { return m_header; }
+
+    // The open itinerary's profile now; it throws the French message of a
+    // cell that does not read.
+    using Source = std::function<std::pair<QList<ProfilePoint>, ProfileHeader>()>;
+    void setSource(Source source) { m_source = std::move(source); }
 
     // "Imprimer": the printer dialog (landscape proposed), then the page,
     // job "Profil de " + title. Throws "Impossible de créer le fichier %s"
@@ -49,6 +59,7 @@ public:
 private:
     Platform &m_platform;
     std::unique_ptr<QPrinter> m_printer;
+    Source m_source;
     QList<ProfilePoint> m_points;
     ProfileHeader m_header;
 };

@@ -158,6 +158,27 @@ private slots:
         QCOMPARE(profile->windowTitle(), QStringLiteral("Profil - Tour du lac"));
         QCOMPARE(profile->points().size(), 2);
         QCOMPARE(profile->points().last().distance, 2000);
+        // It follows the grid while open, and "Imprimer" reads it again: the
+        // climb of the walking leg is the route sheet's, 1600 - 1000 m.
+        QCOMPARE(profile->header().totals.climb, 400);
+        g.setCell(Altitude, 2, "1600");
+        QCOMPARE(profile->points().last().altitude, 1600);
+        QCOMPARE(profile->header().totals.climb, 600);
+        profile->setProfile({}, {});
+        w.platform.printAnswers = {false};
+        profile->Imprimer->click();
+        QCOMPARE(profile->points().size(), 2);
+        QCOMPARE(profile->header().totals.climb, 600);
+        // A cell being typed that does not read leaves the page as it was;
+        // printing says why.
+        g.setCell(Altitude, 2, "16x");
+        QCOMPARE(profile->header().totals.climb, 600);
+        QCOMPARE(w.platform.errors.size(), 1);
+        profile->Imprimer->click();
+        QCOMPARE(w.platform.errors.last(),
+                 QStringLiteral("'16x' n'est pas une valeur entière correcte"));
+        g.setCell(Altitude, 2, "1400");
+
         // The window resizes, its page with it.
         profile->resize(500, 400);
         profile->resize(1200, 700);
