@@ -30,9 +30,9 @@ qint64 clampToInt(double value)
     return qint64(std::clamp(value, -kLimit, kLimit));
 }
 
-int printed(int pixels, int resolution, quint16 density)
+int printed(int pixels, int resolution, double dotsPerInch)
 {
-    return int(std::lround(double(pixels) * resolution / density));
+    return int(std::lround(double(pixels) * resolution / dotsPerInch));
 }
 
 // How many pages of `cell` pixels sharing `overlap` pixels cover `length`.
@@ -83,6 +83,11 @@ QString AreaPrint::pageLabel(int number, int count, int row, int column)
         .arg(count)
         .arg(row)
         .arg(column);
+}
+
+double AreaPrint::dotsPerInch(quint16 density, quint8 unitsCode)
+{
+    return unitsCode == kDotsPerCentimetre ? density * kCentimetresPerInch : double(density);
 }
 
 QString AreaPrint::scaleBarText(int metres)
@@ -152,18 +157,21 @@ AreaGrid areaGrid(const AreaMap &map, const QRect &area, const QSize &printable,
     grid.headerHeight = dots(kHeaderCm, resolution);
     const int mapWidth = printable.width();
     const int mapHeight = printable.height() - grid.headerHeight - dots(kFooterCm, resolution);
+    const double xdpi = dotsPerInch(map.xdens, map.unitsCode);
+    const double ydpi = dotsPerInch(map.ydens, map.unitsCode);
     // Whole picture pixels per page, so that a page never draws beyond its
     // printable area.
-    const qint64 cellWidth = resolution > 0 ? qint64(mapWidth) * map.xdens / resolution : 0;
-    const qint64 cellHeight = resolution > 0 ? qint64(mapHeight) * map.ydens / resolution : 0;
+    const qint64 cellWidth = resolution > 0 ? qint64(std::floor(mapWidth * xdpi / resolution)) : 0;
+    const qint64 cellHeight =
+        resolution > 0 ? qint64(std::floor(mapHeight * ydpi / resolution)) : 0;
     if (cellWidth <= 0 || cellHeight <= 0 || area.isEmpty())
         throw QuorError(kPageTooSmall);
     const double overlapInches = std::max(0.0, overlapCm) / kCentimetresPerInch;
     // The overlap leaves at least half a page of new ground on each page.
     const qint64 overlapX =
-        std::min<qint64>(clampToInt(std::lround(overlapInches * map.xdens)), cellWidth / 2);
+        std::min<qint64>(clampToInt(std::lround(overlapInches * xdpi)), cellWidth / 2);
     const qint64 overlapY =
-        std::min<qint64>(clampToInt(std::lround(overlapInches * map.ydens)), cellHeight / 2);
+        std::min<qint64>(clampToInt(std::lround(overlapInches * ydpi)), cellHeight / 2);
     const qint64 columns = pagesAlong(area.width(), cellWidth, overlapX);
     const qint64 rows = pagesAlong(area.height(), cellHeight, overlapY);
     if (columns * rows > kMaximumPages)
@@ -183,19 +191,19 @@ AreaGrid areaGrid(const AreaMap &map, const QRect &area, const QSize &printable,
             const int width = int(std::min<qint64>(cellWidth, area.right() + 1 - x));
             const int height = int(std::min<qint64>(cellHeight, area.bottom() + 1 - y));
             page.source = QRect(int(x), int(y), width, height);
-            page.target = QRect(0, grid.headerHeight, printed(width, resolution, map.xdens),
-                                printed(height, resolution, map.ydens));
+            page.target = QRect(0, grid.headerHeight, printed(width, resolution, xdpi),
+                                printed(height, resolution, ydpi));
             page.label = pageLabel(page.number, count, page.row, page.column);
             grid.pages.append(page);
         }
     }
-    // Printed at one pixel to 1/Xdens inch, the scale is that of the density
-    // in dots per inch, whatever unit the file gives.
+    // Printed at one pixel to one dot of the scan, the scale is that of its
+    // density in the file's own unit; a file that gives none is read in
+    // dots per inch, as the pages are.
     constexpr quint8 kDotsPerInch = 1;
-    grid.scale =
-        MapScale(map.transform.c[1], map.transform.d[2], map.xdens, map.ydens, kDotsPerInch);
-    const double dotsPerMetre =
-        double(resolution) / map.xdens / metresPerPixelAcross(map.transform);
+    grid.scale = MapScale(map.transform.c[1], map.transform.d[2], map.xdens, map.ydens,
+                          map.unitsCode == kDotsPerCentimetre ? kDotsPerCentimetre : kDotsPerInch);
+    const double dotsPerMetre = double(resolution) / xdpi / metresPerPixelAcross(map.transform);
     for (int metres : kScaleBarChoices) {
         grid.scaleBarMetres = metres;
         grid.scaleBarDots = int(std::lround(metres * dotsPerMetre));

@@ -12,8 +12,9 @@
 #include <QString>
 
 // The part of a map that a route crosses, printed at the scale of the scan
-// (one map pixel = 1/Xdens inch across, 1/Ydens inch down) on as many pages
-// as it needs. Pages overlap so that they can be laid edge to edge.
+// (one map pixel = one dot of the scan's density across and down, in the unit
+// its file gives) on as many pages as it needs. Pages overlap so that they can be laid edge to
+// edge.
 
 // What the user may change before printing.
 struct AreaPrintOptions
@@ -31,6 +32,9 @@ struct AreaMap
     MapTransform transform;
     quint16 xdens = 0;
     quint16 ydens = 0;
+    // The unit of the densities, as the JPEG file gives it: 2 is dots per
+    // centimetre; 1, and the 0 of files that say nothing, dots per inch.
+    quint8 unitsCode = 1;
     QString title; // printed at the top of every page: the route, the map
     QString datum; // the calibration's datum, "ED50" or "WGS84"
 };
@@ -86,6 +90,9 @@ QString scaleText(qint64 scale);
 // kilometre is wider than the page, the longest of these that fits.
 constexpr int kScaleBarChoices[] = {1000, 500, 200, 100, 50, 20, 10};
 QString scaleBarText(int metres);
+constexpr quint8 kDotsPerCentimetre = 2;
+// A density in dots per inch, whatever unit the file gives.
+double dotsPerInch(quint16 density, quint8 unitsCode);
 } // namespace AreaPrint
 
 // Ground metres per picture pixel along a row and down a column.

@@ -116,10 +116,13 @@ void RoutesPanel::RZoneClick()
         // the paper shows what the screen shows.
         const QList<QPoint> waypoints = m_session.drawPickedRoute();
         const MapSession::Verification &v = m_session.verification();
-        const AreaMap map{
-            m_session.picture().size(), m_session.transform(),
-            m_session.xdens(),          m_session.ydens(),
-            m_session.pickedRoute(),    gridTitle(v.zone, v.letter, v.datum).trimmed()};
+        AreaMap map{m_session.picture().size(),
+                    m_session.transform(),
+                    m_session.xdens(),
+                    m_session.ydens(),
+                    m_session.unitsCode(),
+                    m_session.pickedRoute(),
+                    gridTitle(v.zone, v.letter, v.datum).trimmed()};
         printRouteArea(m_host.platform, m_host.window, m_host.printer(), m_session.picture(), map,
                        waypoints, m_areaOptions);
     });

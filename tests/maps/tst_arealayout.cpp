@@ -254,6 +254,41 @@ private slots:
         QCOMPARE(AreaPrint::scaleBarText(500), QStringLiteral("500 m"));
     }
 
+    // A scan whose file gives dots per centimetre, 118 across and 59 down
+    // (299.72 and 149.86 dots per inch), pixels of 2.1167 m by 4.2333 m: the
+    // same 1:25 000 sheet, read in its own unit.
+    void densityInDotsPerCentimetre()
+    {
+        AreaMap map = scan();
+        map.picture = QSize(12000, 4500);
+        map.xdens = 118;
+        map.ydens = 59;
+        map.unitsCode = 2;
+        QVERIFY(ComputeTransform(map.transform, {0, 0, 500000, 5000000},
+                                 {12000, 4500, 525400, 4980950}, {0, 4500, 500000, 4980950}));
+        const int resolution = 300;
+        const QSize printable(2400, 3300);
+        const AreaGrid grid =
+            areaGrid(map, QRect(1000, 500, 3000, 1500), printable, resolution, 1.0);
+        // 25400 m / 12000 pixels * 11800 pixels a metre of paper.
+        QCOMPARE(grid.scale, qint64(std::llround(25400.0 / 12000 * 11800)));
+        QCOMPARE(grid.scale, 24977);
+        const double xdpi = 118 * 2.54;
+        const double ydpi = 59 * 2.54;
+        const int header = int(std::lround(0.8 / 2.54 * resolution));
+        const int mapHeight =
+            printable.height() - header - int(std::lround(1.0 / 2.54 * resolution));
+        const int cellWidth = int(std::floor(printable.width() * xdpi / resolution));
+        const int cellHeight = int(std::floor(mapHeight * ydpi / resolution));
+        QCOMPARE(grid.pages[0].source.size(), QSize(cellWidth, std::min(cellHeight, 1500)));
+        QCOMPARE(grid.pages[0].target.size(),
+                 QSize(int(std::lround(cellWidth * resolution / xdpi)),
+                       int(std::lround(std::min(cellHeight, 1500) * resolution / ydpi))));
+        // A kilometre of ground: 1000 / 2.1167 pixels, each 1/299.72 inch.
+        QCOMPARE(grid.scaleBarMetres, 1000);
+        QCOMPARE(grid.scaleBarDots, int(std::lround(1000 / (25400.0 / 12000) / xdpi * resolution)));
+    }
+
     void layoutOfThePages()
     {
         const AreaMap map = scan();
@@ -275,14 +310,17 @@ private slots:
         QCOMPARE(page, 5);
         QCOMPARE(pageTexts, (QStringList{"Sentier du lac", "ED50", "2/6, ligne 1, colonne 2",
                                          "1 km", "1:25000"}));
-        // The bar: a thick rule from the picture's left edge, 1 km long.
+        // The bar: a thick rule from the picture's left edge, 1 km long, on
+        // every page.
+        int bars = 0;
         for (const Op &op : ops) {
             if (op.kind == Op::Kind::Rule && op.penWidth == 3) {
                 QCOMPARE(op.to.x() - op.from.x(), grid.scaleBarDots);
                 QCOMPARE(op.from.x(), 0);
-                break;
+                ++bars;
             }
         }
+        QCOMPARE(bars, 6);
     }
 
     void refusals()
