@@ -311,7 +311,14 @@ public:
                 return std::nullopt;
             return *ga.elevation + t * (*gb.elevation - *ga.elevation);
         };
-        if (!a.onMap)
+        // A path that comes back onto the map exactly at its next point
+        // needs no crossing of its own.
+        const auto sameMetre = [](const Coordinates::GridPoint &p,
+                                  const Coordinates::GridPoint &q) {
+            return roundHalfEven(p.easting) == roundHalfEven(q.easting) &&
+                   roundHalfEven(p.northing) == roundHalfEven(q.northing);
+        };
+        if (!a.onMap && !(b.onMap && sameMetre(at(t0), b.utm)))
             addPoint(at(t0), QString(), elevationAt(t0));
         if (!b.onMap)
             addPoint(at(t1), QString(), elevationAt(t1));

@@ -411,6 +411,21 @@ private slots:
                          " 379998 4831000 3999,1600 1150", " 379998 4832000 3999,1200 1350",
                          "P4 379000 4832000 3600,1200 1400", "P5 378000 4832000 3200,1200 1500"}));
         QCOMPARE(r.outside, 2);
+        // Back onto the map right at a point of the path: no crossing of its own.
+        GpxDocument back;
+        back.routes = {{"Retour", {}}};
+        for (const auto &[e, n] : {QPair<double, double>{381000, 4831000}, {379998, 4831000}}) {
+            const Coordinates::LatLon p = wgs84(e, n);
+            GpxPoint g;
+            g.latitude = p.latitude;
+            g.longitude = p.longitude;
+            g.name = QStringLiteral("Bord");
+            back.routes[0].points << g;
+        }
+        const GpxImportResult b =
+            GpxImport::importChoice(back, {GpxChoice::Route, 0, {}}, toulouseFrame());
+        QCOMPARE(b.points.size(), 1);
+        QCOMPARE(b.points[0].name, "Bord");
         // 1002.5 + 1000 + 1002.5 m of grid; measured on a sphere, the ground
         // is within half a percent of it.
         QVERIFY(std::abs(r.outsideMetres - 3005.0) < 15.0);
