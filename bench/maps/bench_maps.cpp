@@ -182,24 +182,32 @@ void BM_FirstOpening(benchmark::State &state)
     state.counters["peak_rss_MB"] = peakResidentMegabytes();
 }
 
-// The decoder alone, on the file already in memory.
-void BM_DecodeOnly(benchmark::State &state)
+// Each run of `decode` timed by the wall clock and by this thread's processor
+// time, both recorded under `name`.
+template <typename Decode>
+void timeDecodes(benchmark::State &state, const char *name, Decode decode)
 {
-    const QByteArray bytes = readMap();
     double total = 0;
     double processor = 0;
     for (auto _ : state) {
         const Clock::time_point start = Clock::now();
         const double startProcessor = threadMilliseconds();
-        {
-            QImage image = decodeJpegData(bytes);
-            benchmark::DoNotOptimize(image.constBits());
-        }
+        decode();
         total += millisecondsSince(start);
         processor += threadMilliseconds() - startProcessor;
     }
-    recordRun(kOursInProcess, state, total);
-    recordRun(std::string(kOursInProcess) + kProcessorTime, state, processor);
+    recordRun(name, state, total);
+    recordRun(std::string(name) + kProcessorTime, state, processor);
+}
+
+// The decoder alone, on the file already in memory.
+void BM_DecodeOnly(benchmark::State &state)
+{
+    const QByteArray bytes = readMap();
+    timeDecodes(state, kOursInProcess, [&bytes] {
+        QImage image = decodeJpegData(bytes);
+        benchmark::DoNotOptimize(image.constBits());
+    });
 }
 
 // libjpeg-turbo's own decode loop as djpeg runs it for a PPM file, on the same
@@ -207,11 +215,7 @@ void BM_DecodeOnly(benchmark::State &state)
 void BM_DjpegLoop(benchmark::State &state)
 {
     const QByteArray bytes = readMap();
-    double total = 0;
-    double processor = 0;
-    for (auto _ : state) {
-        const Clock::time_point start = Clock::now();
-        const double startProcessor = threadMilliseconds();
+    timeDecodes(state, kTheirsInProcess, [&bytes] {
         jpeg_decompress_struct cinfo;
         jpeg_error_mgr errors;
         cinfo.err = jpeg_std_error(&errors);
@@ -229,11 +233,7 @@ void BM_DjpegLoop(benchmark::State &state)
         }
         jpeg_finish_decompress(&cinfo);
         jpeg_destroy_decompress(&cinfo);
-        total += millisecondsSince(start);
-        processor += threadMilliseconds() - startProcessor;
-    }
-    recordRun(kTheirsInProcess, state, total);
-    recordRun(std::string(kTheirsInProcess) + kProcessorTime, state, processor);
+    });
 }
 
 // Reading the file whole, as the program's file layer does.
