@@ -1,5 +1,6 @@
 // Printing the area of a route across a 12000 x 9000 scan to a PDF file on
-// A4 pages, with the peak memory of the printing alone.
+// A4 pages, and showing its print preview, with the peak memory of each
+// alone and, for the preview, what it keeps until it closes.
 // Run: bench_areaprint [--benchmark_repetitions=N]
 
 #include "maps/areaprint.h"
@@ -13,6 +14,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QPainter>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QTemporaryDir>
 
@@ -61,16 +63,20 @@ void resetPeak()
         clear.write("5");
 }
 
-void BM_PrintRouteArea(benchmark::State &state)
+const QList<QPoint> kWaypoints = {{1000, 1000}, {4000, 3500}, {7000, 3000}, {11000, 8000}};
+
+// The displayed picture: the scan with a route drawn across it.
+QImage displayedPicture()
 {
-    // The displayed picture: the scan with a route drawn across it.
     QImage picture = decodeJpegFile(g_mapPath);
-    const QList<QPoint> waypoints = {{1000, 1000}, {4000, 3500}, {7000, 3000}, {11000, 8000}};
-    {
-        QPainter painter(&picture);
-        painter.setPen(QPen(Qt::red, 6));
-        painter.drawPolyline(waypoints.constData(), int(waypoints.size()));
-    }
+    QPainter painter(&picture);
+    painter.setPen(QPen(Qt::red, 6));
+    painter.drawPolyline(kWaypoints.constData(), int(kWaypoints.size()));
+    return picture;
+}
+
+AreaMap benchMap(const QImage &picture)
+{
     AreaMap map;
     map.picture = picture.size();
     map.xdens = map.ydens = kDotsPerInch;
@@ -78,6 +84,14 @@ void BM_PrintRouteArea(benchmark::State &state)
     map.datum = QStringLiteral("ED50");
     ComputeTransform(map.transform, {0, 0, 500000, 5000000}, {12000, 9000, 525400, 4980950},
                      {0, 9000, 500000, 4980950});
+    return map;
+}
+
+void BM_PrintRouteArea(benchmark::State &state)
+{
+    const QImage picture = displayedPicture();
+    const AreaMap map = benchMap(picture);
+    const QList<QPoint> &waypoints = kWaypoints;
 
     const double before = residentMegabytes();
     double peak = 0;
@@ -107,9 +121,37 @@ void BM_PrintRouteArea(benchmark::State &state)
     state.counters["pdf_MB"] = QFile(g_pdfPath).size() / kBytesPerMegabyte;
 }
 
+// Qt's preview draws every page at once and keeps them until it closes.
+void BM_PreviewRouteArea(benchmark::State &state)
+{
+    const QImage picture = displayedPicture();
+    const AreaMap map = benchMap(picture);
+    const QRect area = routeArea(map, kWaypoints, AreaPrintOptions().marginKm);
+    const double before = residentMegabytes();
+    double peak = 0;
+    double kept = 0;
+    int pages = 0;
+    for (auto _ : state) {
+        resetPeak();
+        QPrinter printer(QPrinter::HighResolution);
+        QPrintPreviewWidget preview(&printer);
+        QObject::connect(&preview, &QPrintPreviewWidget::paintRequested, [&](QPrinter *target) {
+            paintRouteArea(*target, picture, map, area, AreaPrintOptions().overlapCm);
+        });
+        preview.updatePreview();
+        pages = preview.pageCount();
+        kept = residentMegabytes() - before;
+        peak = std::max(peak, peakSinceResetMegabytes());
+    }
+    state.counters["pages"] = pages;
+    state.counters["peak_over_image_MB"] = peak - before;
+    state.counters["kept_while_open_MB"] = kept;
+}
+
 } // namespace
 
 BENCHMARK(BM_PrintRouteArea)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_PreviewRouteArea)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 int main(int argc, char *argv[])
 {

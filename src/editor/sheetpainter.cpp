@@ -45,6 +45,15 @@ void paintPicture(QPainter &painter, const QImage &picture, const QRect &source,
 void paint(QPainter &painter, const QList<SheetOperation> &operations,
            const std::function<void()> &newPage, const QImage *picture)
 {
+    paint(painter, operations, newPage, [&](const QRect &source, const QRect &target) {
+        if (picture)
+            paintPicture(painter, *picture, source, target);
+    });
+}
+
+void paint(QPainter &painter, const QList<SheetOperation> &operations,
+           const std::function<void()> &newPage, const PictureDrawer &drawPicture)
+{
     for (const SheetOperation &op : operations) {
         switch (op.kind) {
         case SheetOperation::Kind::NewPage:
@@ -62,8 +71,7 @@ void paint(QPainter &painter, const QList<SheetOperation> &operations,
             break;
         }
         case SheetOperation::Kind::Picture:
-            if (picture)
-                paintPicture(painter, *picture, op.source, op.target);
+            drawPicture(op.source, op.target);
             break;
         }
     }

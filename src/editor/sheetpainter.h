@@ -22,6 +22,11 @@ constexpr int kBandRows = 256;
 void paint(QPainter &painter, const QList<SheetOperation> &operations,
            const std::function<void()> &newPage, const QImage *picture = nullptr);
 
+// The same, with the picture operations drawn by `drawPicture`.
+using PictureDrawer = std::function<void(const QRect &source, const QRect &target)>;
+void paint(QPainter &painter, const QList<SheetOperation> &operations,
+           const std::function<void()> &newPage, const PictureDrawer &drawPicture);
+
 // Copies `source` pixels of `picture` into `target`, band by band, each band
 // a view of the picture's rows rather than a copy: the same pixels on the
 // device as one drawing of the whole.

@@ -2,6 +2,8 @@
 
 #include "data/quorerror.h"
 
+#include <QStringList>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -67,6 +69,26 @@ void line(QList<Op> &ops, QPoint from, QPoint to, int width)
     ops.append(op);
 }
 
+// `text` as it fits in `room` device pixels: whole, or cut and ended with an
+// ellipsis; nothing when not even that fits.
+QString shortened(const QString &text, int room, const TextMetrics &metrics)
+{
+    if (metrics.textSize(text, kTitleSize).width() <= room)
+        return text;
+    const QString ellipsis(QChar(0x2026));
+    qsizetype fits = 0; // the longest cut that fits, found by halving
+    for (qsizetype low = 1, high = text.size() - 1; low <= high;) {
+        const qsizetype middle = (low + high) / 2;
+        if (metrics.textSize(text.left(middle) + ellipsis, kTitleSize).width() <= room) {
+            fits = middle;
+            low = middle + 1;
+        } else {
+            high = middle - 1;
+        }
+    }
+    return fits > 0 ? text.left(fits).trimmed() + ellipsis : QString();
+}
+
 } // namespace
 
 QString AreaPrint::tooManyPages(qint64 pages)
@@ -88,6 +110,41 @@ QString AreaPrint::pageLabel(int number, int count, int row, int column)
 double AreaPrint::dotsPerInch(quint16 density, quint8 unitsCode)
 {
     return unitsCode == kDotsPerCentimetre ? density * kCentimetresPerInch : double(density);
+}
+
+bool AreaPrint::fileGivesResolution(quint8 unitsCode, quint16 xdens, quint16 ydens)
+{
+    return (unitsCode == kDotsPerInch || unitsCode == kDotsPerCentimetre) && xdens > 0 &&
+           ydens > 0;
+}
+
+ScanResolution AreaPrint::scanResolution(const AreaMap &map)
+{
+    if (fileGivesResolution(map.unitsCode, map.xdens, map.ydens))
+        return {dotsPerInch(map.xdens, map.unitsCode), dotsPerInch(map.ydens, map.unitsCode)};
+    if (map.unitsCode != kDotsPerInch && map.unitsCode != kDotsPerCentimetre &&
+        map.givenDotsPerInch > 0 && std::isfinite(map.givenDotsPerInch))
+        return {map.givenDotsPerInch, map.givenDotsPerInch};
+    throw QuorError(kNoDensity);
+}
+
+qint64 AreaPrint::trueScale(const MapTransform &t, const ScanResolution &dpi)
+{
+    constexpr double kMetresPerInch = kCentimetresPerInch / 100;
+    const double across = metresPerPixelAcross(t) * dpi.x / kMetresPerInch;
+    const double down = metresPerPixelDown(t) * dpi.y / kMetresPerInch;
+    const double scale = std::round((across + down) / 2);
+    return std::isfinite(scale) ? clampToInt(scale) : 0;
+}
+
+QString AreaPrint::impliedScales(const MapTransform &t)
+{
+    QStringList scales;
+    for (int dpi : kUsualResolutions)
+        scales << QStringLiteral("%1 ppp : %2")
+                      .arg(dpi)
+                      .arg(scaleText(trueScale(t, {double(dpi), double(dpi)})));
+    return scales.join(QStringLiteral("\n"));
 }
 
 QString AreaPrint::scaleBarText(int metres)
@@ -147,38 +204,65 @@ QRect routeArea(const AreaMap &map, const QList<QPoint> &waypoints, double margi
     return clipped(left - mx, top - my, right + mx, bottom + my);
 }
 
+namespace {
+
+// Whole picture pixels that `dots` device pixels hold at the scan's
+// resolution, so that a page never draws beyond its printable area.
+qint64 pixelsOnPage(int dots, int resolution, double scanDpi)
+{
+    return resolution > 0 ? qint64(std::floor(dots * scanDpi / resolution)) : 0;
+}
+
+// Where page `index` of `count` along one axis starts: pages of `cell`
+// pixels that share `overlap`, together centred on [first, first + length)
+// and moved inside the picture's `side` where it is long enough. Where it is
+// not, the pages share more so that the last ends with the map, as one lays
+// out sheets by hand.
+qint64 pageStart(qint64 index, qint64 first, qint64 length, qint64 count, qint64 cell,
+                 qint64 overlap, qint64 side)
+{
+    const qint64 covered = cell + (count - 1) * (cell - overlap);
+    if (covered <= side) {
+        const qint64 start = std::clamp<qint64>(first + (length - covered) / 2, 0, side - covered);
+        return start + index * (cell - overlap);
+    }
+    if (count == 1 || cell >= side)
+        return 0;
+    return index * (side - cell) / (count - 1);
+}
+
+} // namespace
+
 AreaGrid areaGrid(const AreaMap &map, const QRect &area, const QSize &printable, int resolution,
                   double overlapCm)
 {
     using namespace AreaPrint;
-    if (map.xdens == 0 || map.ydens == 0)
-        throw QuorError(kNoDensity);
+    const ScanResolution dpi = scanResolution(map);
     AreaGrid grid;
+    grid.width = printable.width();
     grid.headerHeight = dots(kHeaderCm, resolution);
     const int mapWidth = printable.width();
     const int mapHeight = printable.height() - grid.headerHeight - dots(kFooterCm, resolution);
-    const double xdpi = dotsPerInch(map.xdens, map.unitsCode);
-    const double ydpi = dotsPerInch(map.ydens, map.unitsCode);
-    // Whole picture pixels per page, so that a page never draws beyond its
-    // printable area.
-    const qint64 cellWidth = resolution > 0 ? qint64(std::floor(mapWidth * xdpi / resolution)) : 0;
-    const qint64 cellHeight =
-        resolution > 0 ? qint64(std::floor(mapHeight * ydpi / resolution)) : 0;
+    const qint64 cellWidth = pixelsOnPage(mapWidth, resolution, dpi.x);
+    const qint64 cellHeight = pixelsOnPage(mapHeight, resolution, dpi.y);
     if (cellWidth <= 0 || cellHeight <= 0 || area.isEmpty())
         throw QuorError(kPageTooSmall);
     const double overlapInches = std::max(0.0, overlapCm) / kCentimetresPerInch;
     // The overlap leaves at least half a page of new ground on each page.
     const qint64 overlapX =
-        std::min<qint64>(clampToInt(std::lround(overlapInches * xdpi)), cellWidth / 2);
+        std::min<qint64>(clampToInt(std::lround(overlapInches * dpi.x)), cellWidth / 2);
     const qint64 overlapY =
-        std::min<qint64>(clampToInt(std::lround(overlapInches * ydpi)), cellHeight / 2);
-    const qint64 columns = pagesAlong(area.width(), cellWidth, overlapX);
-    const qint64 rows = pagesAlong(area.height(), cellHeight, overlapY);
+        std::min<qint64>(clampToInt(std::lround(overlapInches * dpi.y)), cellHeight / 2);
+    // Never more pages than the whole picture needs.
+    const qint64 columns = std::min(pagesAlong(area.width(), cellWidth, overlapX),
+                                    pagesAlong(map.picture.width(), cellWidth, overlapX));
+    const qint64 rows = std::min(pagesAlong(area.height(), cellHeight, overlapY),
+                                 pagesAlong(map.picture.height(), cellHeight, overlapY));
     if (columns * rows > kMaximumPages)
         throw QuorError(tooManyPages(columns * rows));
     grid.columns = int(columns);
     grid.rows = int(rows);
-
+    const QRect picture(QPoint(0, 0), map.picture);
     const int count = grid.rows * grid.columns;
     for (int r = 0; r < grid.rows; ++r) {
         for (int c = 0; c < grid.columns; ++c) {
@@ -186,24 +270,23 @@ AreaGrid areaGrid(const AreaMap &map, const QRect &area, const QSize &printable,
             page.row = r + 1;
             page.column = c + 1;
             page.number = r * grid.columns + c + 1;
-            const qint64 x = area.left() + c * (cellWidth - overlapX);
-            const qint64 y = area.top() + r * (cellHeight - overlapY);
-            const int width = int(std::min<qint64>(cellWidth, area.right() + 1 - x));
-            const int height = int(std::min<qint64>(cellHeight, area.bottom() + 1 - y));
-            page.source = QRect(int(x), int(y), width, height);
-            page.target = QRect(0, grid.headerHeight, printed(width, resolution, xdpi),
-                                printed(height, resolution, ydpi));
+            const QRect cell(int(pageStart(c, area.left(), area.width(), columns, cellWidth,
+                                           overlapX, map.picture.width())),
+                             int(pageStart(r, area.top(), area.height(), rows, cellHeight,
+                                           overlapY, map.picture.height())),
+                             int(cellWidth), int(cellHeight));
+            page.source = cell.intersected(picture);
+            page.target = QRect(printed(page.source.left() - cell.left(), resolution, dpi.x),
+                                grid.headerHeight +
+                                    printed(page.source.top() - cell.top(), resolution, dpi.y),
+                                printed(page.source.width(), resolution, dpi.x),
+                                printed(page.source.height(), resolution, dpi.y));
             page.label = pageLabel(page.number, count, page.row, page.column);
             grid.pages.append(page);
         }
     }
-    // Printed at one pixel to one dot of the scan, the scale is that of its
-    // density in the file's own unit; a file that gives none is read in
-    // dots per inch, as the pages are.
-    constexpr quint8 kDotsPerInch = 1;
-    grid.scale = MapScale(map.transform.c[1], map.transform.d[2], map.xdens, map.ydens,
-                          map.unitsCode == kDotsPerCentimetre ? kDotsPerCentimetre : kDotsPerInch);
-    const double dotsPerMetre = double(resolution) / xdpi / metresPerPixelAcross(map.transform);
+    grid.scale = trueScale(map.transform, dpi);
+    const double dotsPerMetre = double(resolution) / dpi.x / metresPerPixelAcross(map.transform);
     for (int metres : kScaleBarChoices) {
         grid.scaleBarMetres = metres;
         grid.scaleBarDots = int(std::lround(metres * dotsPerMetre));
@@ -220,6 +303,8 @@ QList<SheetOperation> areaLayout(const AreaMap &map, const AreaGrid &grid,
     using namespace AreaPrint;
     QList<Op> ops;
     const QString scale = scaleText(grid.scale);
+    const QSize datum = metrics.textSize(map.datum, kTitleSize);
+    const int space = metrics.textSize(QStringLiteral("  "), kTitleSize).width();
     for (const AreaPage &page : grid.pages) {
         if (page.number > 1) {
             Op newPage;
@@ -227,15 +312,23 @@ QList<SheetOperation> areaLayout(const AreaMap &map, const AreaGrid &grid,
             ops.append(newPage);
         }
         const QRect &target = page.target;
-        // Above the picture: the title on the left, the datum in the middle,
-        // the page's place in the grid on the right.
+        // The band above the picture, across the printable width: the page's
+        // place in the grid on the right, the title on the left, shortened to
+        // leave room for the datum, which stands in the middle when it can.
         const QSize label = metrics.textSize(page.label, kTitleSize);
         const int textTop = std::max(0, grid.headerHeight - label.height()) / 2;
-        text(ops, map.title, kTitleSize, QPoint(target.left(), textTop));
-        const QSize datum = metrics.textSize(map.datum, kTitleSize);
-        text(ops, map.datum, kTitleSize, QPoint(target.center().x() - datum.width() / 2, textTop));
-        text(ops, page.label, kTitleSize, QPoint(target.right() + 1 - label.width(), textTop),
-             kRed);
+        const int labelLeft = std::max(0, grid.width - label.width());
+        const int titleRoom = std::max(0, labelLeft - datum.width() - 2 * space);
+        const QString title = shortened(map.title, titleRoom, metrics);
+        const int titleRight = metrics.textSize(title, kTitleSize).width();
+        const int centred = grid.width / 2 - datum.width() / 2;
+        const int datumLeft =
+            centred >= titleRight + space && centred + datum.width() + space <= labelLeft
+                ? centred
+                : std::max(titleRight + space, labelLeft - space - datum.width());
+        text(ops, title, kTitleSize, QPoint(0, textTop));
+        text(ops, map.datum, kTitleSize, QPoint(datumLeft, textTop));
+        text(ops, page.label, kTitleSize, QPoint(labelLeft, textTop), kRed);
 
         Op picture;
         picture.kind = Op::Kind::Picture;

@@ -15,6 +15,9 @@ class QWidget;
 namespace AreaPrint {
 // The job's title, followed by the map's title.
 inline const QString kJobTitlePrefix = QStringLiteral("Zone de ");
+// The share of the printed size at which the print preview's pages get the
+// picture, so that the preview of any number of pages stays small.
+double previewReduction(const AreaGrid &grid);
 } // namespace AreaPrint
 
 // Works out the area (throwing its French refusal before any dialog), sets
@@ -28,6 +31,7 @@ bool printRouteArea(Platform &platform, QWidget *parent, QPrinter &printer, cons
 
 // Lays out `area` for the printer as it stands (paper, orientation,
 // resolution) and prints it: begins the document, draws every page, ends it.
+// For the print preview the picture is drawn reduced (previewReduction).
 // Throws "Impossible de créer le fichier %s" when the printer refuses to
 // begin. Returns the grid printed.
 AreaGrid paintRouteArea(QPrinter &printer, const QImage &picture, const AreaMap &map,

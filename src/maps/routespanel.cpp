@@ -109,6 +109,9 @@ void RoutesPanel::RZoneClick()
         if (!m_session.isReady() || m_session.pickedRoute().isEmpty())
             return;
         AreaOptionsDialog dialog(m_areaOptions, m_host.window);
+        if (!AreaPrint::fileGivesResolution(m_session.unitsCode(), m_session.xdens(),
+                                            m_session.ydens()))
+            dialog.askScanResolution(m_session.transform());
         if (!m_host.platform.runDialog(dialog))
             return;
         m_areaOptions = dialog.options();
@@ -121,6 +124,7 @@ void RoutesPanel::RZoneClick()
                     m_session.xdens(),
                     m_session.ydens(),
                     m_session.unitsCode(),
+                    double(m_areaOptions.scanDotsPerInch),
                     m_session.pickedRoute(),
                     gridTitle(v.zone, v.letter, v.datum).trimmed()};
         printRouteArea(m_host.platform, m_host.window, m_host.printer(), m_session.picture(), map,

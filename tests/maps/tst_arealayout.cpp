@@ -171,18 +171,25 @@ private slots:
         QTest::addColumn<int>("columns");
         QTest::addColumn<int>("cellWidth");
         QTest::addColumn<int>("cellHeight");
+        QTest::addColumn<QPoint>("first");
         // At 300 dots per inch the header is 94 dots, the footer 118 and the
-        // overlap 118 pixels.
+        // overlap 118 pixels. The area starts at (1000, 500); the whole pages
+        // are centred on it, so they start half their excess before it:
+        // 3 columns cover 2000 + 2 * 1882 = 5764, 382 more each side than
+        // 5000; 2 rows cover 5458, whose centring would start above the map.
         QTest::newRow("portrait") << QSize(5000, 3000) << QSize(2000, 3000) << 300 << 2 << 3 << 2000
-                                  << 2788;
-        QTest::newRow("landscape")
-            << QSize(5000, 3000) << QSize(3000, 2000) << 300 << 2 << 2 << 3000 << 1788;
+                                  << 2788 << QPoint(618, 0);
+        // 2 x 2 pages cover 5882 x 3458: 441 and 229 more each side.
+        QTest::newRow("landscape") << QSize(5000, 3000) << QSize(3000, 2000) << 300 << 2 << 2
+                                   << 3000 << 1788 << QPoint(559, 271);
+        // A small area gets a whole page around it: (947 - 2000) / 2.
         QTest::newRow("one page") << QSize(947, 947) << QSize(2000, 3000) << 300 << 1 << 1 << 2000
-                                  << 2788;
+                                  << 2788 << QPoint(474, 0);
         // A 600 dots-per-inch printer: each map pixel is 2 x 2 dots, and a page
-        // holds half as many pixels each way.
+        // holds half as many pixels each way. 2 columns cover 3882, 691 more
+        // each side; one row of 2787, 393 more.
         QTest::newRow("600 dpi") << QSize(2500, 2000) << QSize(4000, 6000) << 600 << 1 << 2 << 2000
-                                 << 2787;
+                                 << 2787 << QPoint(309, 107);
     }
 
     void pageGrids()
@@ -194,6 +201,7 @@ private slots:
         QFETCH(int, columns);
         QFETCH(int, cellWidth);
         QFETCH(int, cellHeight);
+        QFETCH(QPoint, first);
         const AreaMap map = scan();
         const QRect where(QPoint(1000, 500), area);
         const AreaGrid grid = areaGrid(map, where, printable, resolution, 1.0);
@@ -205,17 +213,17 @@ private slots:
         QRegion covered;
         for (const AreaPage &p : grid.pages) {
             QCOMPARE(p.number, (p.row - 1) * columns + p.column);
-            QCOMPARE(p.source.left(), where.left() + (p.column - 1) * (cellWidth - overlap));
-            QCOMPARE(p.source.top(), where.top() + (p.row - 1) * (cellHeight - overlap));
-            QVERIFY(p.source.width() <= cellWidth && p.source.height() <= cellHeight);
-            QVERIFY(where.contains(p.source));
+            QCOMPARE(p.source.topLeft(), first + QPoint((p.column - 1) * (cellWidth - overlap),
+                                                        (p.row - 1) * (cellHeight - overlap)));
+            // Whole pages: no sliver.
+            QCOMPARE(p.source.size(), QSize(cellWidth, cellHeight));
             // The picture keeps the scan's scale: 1/300 inch a pixel.
-            QCOMPARE(p.target, QRect(0, header, p.source.width() * resolution / 300,
-                                     p.source.height() * resolution / 300));
+            QCOMPARE(p.target, QRect(0, header, cellWidth * resolution / 300,
+                                     cellHeight * resolution / 300));
             QVERIFY(p.target.bottom() < printable.height());
             covered += p.source;
         }
-        QCOMPARE(covered, QRegion(where));
+        QCOMPARE(covered.intersected(where), QRegion(where));
         if (columns > 1) // neighbours share the overlap
             QCOMPARE(grid.pages[0].source.intersected(grid.pages[1].source).width(), overlap);
     }
@@ -280,13 +288,127 @@ private slots:
             printable.height() - header - int(std::lround(1.0 / 2.54 * resolution));
         const int cellWidth = int(std::floor(printable.width() * xdpi / resolution));
         const int cellHeight = int(std::floor(mapHeight * ydpi / resolution));
-        QCOMPARE(grid.pages[0].source.size(), QSize(cellWidth, std::min(cellHeight, 1500)));
+        // Whole pages, taller than the area: 3088 dots hold 1542 pixels;
+        // 3000 pixels across take two columns of 2397.
+        QCOMPARE(cellHeight, 1542);
+        QCOMPARE(grid.pages.size(), 2);
+        QCOMPARE(grid.pages[0].source.size(), QSize(cellWidth, cellHeight));
         QCOMPARE(grid.pages[0].target.size(),
                  QSize(int(std::lround(cellWidth * resolution / xdpi)),
-                       int(std::lround(std::min(cellHeight, 1500) * resolution / ydpi))));
+                       int(std::lround(cellHeight * resolution / ydpi))));
         // A kilometre of ground: 1000 / 2.1167 pixels, each 1/299.72 inch.
         QCOMPARE(grid.scaleBarMetres, 1000);
         QCOMPARE(grid.scaleBarDots, int(std::lround(1000 / (25400.0 / 12000) / xdpi * resolution)));
+    }
+
+    // The scale from what the scan and its calibration say: a file without
+    // resolution is printed at the one the user gives, never over the file's
+    // own; a north 30 degrees off the picture's vertical still prints
+    // 1:25 000 beside a 4 cm kilometre, not the 1:21 650 of its east axis.
+    void scaleFromTheScanAndTheCalibration()
+    {
+        const QRect area(1000, 500, 947, 947);
+        const QSize a4(2400, 3300);
+        AreaMap flat = scan();
+        flat.unitsCode = 0;
+        flat.xdens = flat.ydens = 1;
+        QCOMPARE(refusal([&] { areaGrid(flat, area, a4, 300, 1.0); }), AreaPrint::kNoDensity);
+        flat.givenDotsPerInch = 300;
+        QCOMPARE(areaGrid(flat, area, a4, 300, 1.0).scale, 25000);
+        flat.givenDotsPerInch = 150; // a pixel is 1/150 inch: twice as large
+        QCOMPARE(areaGrid(flat, area, a4, 300, 1.0).scale, 12500);
+        AreaMap inches = scan();
+        inches.givenDotsPerInch = 150;
+        QCOMPARE(areaGrid(inches, area, a4, 300, 1.0).scale, 25000);
+        // 2.1167 m a pixel: 1:(2.1167 * dpi / 0.0254).
+        QCOMPARE(AreaPrint::impliedScales(flat.transform),
+                 QStringLiteral("150 ppp : 1:12500\n200 ppp : 1:16667\n300 ppp : 1:25000\n"
+                                "400 ppp : 1:33333\n600 ppp : 1:50000"));
+
+        // 25 400 m across the picture turned by 30 degrees: (21997, 12700);
+        // 19 050 m down it: (9525, -16498).
+        AreaMap turned = scan();
+        QVERIFY(ComputeTransform(turned.transform, {0, 0, 500000, 5000000},
+                                 {12000, 0, 521997, 5012700}, {0, 9000, 509525, 4983502}));
+        const AreaGrid grid = areaGrid(turned, area, a4, 300, 1.0);
+        QCOMPARE(grid.scale, 25000);
+        QCOMPARE(grid.scaleBarMetres, 1000);
+        QCOMPARE(grid.scaleBarDots, 472); // 4 cm at 300 dpi: 472.4 dots
+    }
+
+    // No margin: one point still gets a whole page of map around it, a
+    // straight route whole pages, never strips; a point near the map's edge
+    // a page inside the map; a map smaller than two pages two whole pages
+    // that share more, cut only where the map ends.
+    void wholePages()
+    {
+        const AreaMap map = scan();
+        const QSize printable(2000, 3000); // pages of 2000 x 2788 pixels
+        const auto sources = [&](const AreaMap &m, const QRect &area) {
+            QList<QRect> out;
+            for (const AreaPage &p : areaGrid(m, area, printable, 300, 1.0).pages)
+                out << p.source;
+            return out;
+        };
+        const QRect point = routeArea(map, {{6000, 4500}}, 0.0);
+        QCOMPARE(point, QRect(6000, 4500, 1, 1));
+        // 6000 - 1999 / 2, 4500 - 2787 / 2.
+        QCOMPARE(sources(map, point), QList<QRect>({QRect(5001, 3107, 2000, 2788)}));
+        // 3501 pixels: 2 pages covering 3882, 190 more on the left.
+        QCOMPARE(sources(map, routeArea(map, {{1000, 4500}, {4500, 4500}}, 0.0)),
+                 QList<QRect>({QRect(810, 3107, 2000, 2788), QRect(2692, 3107, 2000, 2788)}));
+        QCOMPARE(sources(map, routeArea(map, {{100, 8950}}, 0.0)),
+                 QList<QRect>({QRect(0, 6212, 2000, 2788)}));
+        AreaMap small = map;
+        small.picture = QSize(3000, 2000);
+        QCOMPARE(sources(small, QRect(0, 0, 3000, 2000)),
+                 QList<QRect>({QRect(0, 0, 2000, 2000), QRect(1000, 0, 2000, 2000)}));
+    }
+
+    // The band above the picture on a page barely wider than its texts: the
+    // title is shortened, and no text overlaps another, the picture or the
+    // page's edge.
+    void headerBandOnANarrowPage()
+    {
+        AreaMap map = scan();
+        map.title = QStringLiteral("Traversée des crêtes du Pic de la Serre par le col");
+        const int width = 700;
+        const AreaGrid grid = areaGrid(map, QRect(1000, 500, 2500, 500), QSize(width, 3000), 300, 1.0);
+        const FixedMetrics metrics;
+        const QList<Op> ops = areaLayout(map, grid, metrics);
+        QList<QRect> boxes;
+        QRect picture;
+        int pages = 1;
+        QStringList titles;
+        const auto checkPage = [&] {
+            for (qsizetype i = 0; i < boxes.size(); ++i) {
+                QVERIFY(boxes[i].left() >= 0 && boxes[i].right() < width);
+                QVERIFY(!boxes[i].intersects(picture));
+                for (qsizetype j = i + 1; j < boxes.size(); ++j)
+                    QVERIFY(!boxes[i].intersects(boxes[j]));
+            }
+            QCOMPARE(boxes.size(), 5);
+            boxes.clear();
+        };
+        for (const Op &op : ops) {
+            if (op.kind == Op::Kind::NewPage) {
+                checkPage();
+                ++pages;
+            } else if (op.kind == Op::Kind::Picture) {
+                picture = op.target;
+            } else if (op.kind == Op::Kind::Text) {
+                boxes << QRect(op.from, metrics.textSize(op.text, op.pointSize));
+                if (boxes.size() == 1)
+                    titles << op.text;
+            }
+        }
+        checkPage();
+        QCOMPARE(pages, grid.pages.size());
+        // 700 less the label "1/5, ligne 1, colonne 1" (230), the datum (40)
+        // and two spaces (40): 39 characters, the last one the ellipsis.
+        QCOMPARE(pages, 5); // 2500 pixels: 700, then steps of 582
+        QCOMPARE(titles, QStringList(pages, QStringLiteral("Traversée des crêtes du Pic de la "
+                                                            "Serr\u2026")));
     }
 
     void layoutOfThePages()
@@ -346,6 +468,7 @@ class AreaPrintTest : public QObject
     AreaMap m_map;
     QList<QPoint> m_waypoints;
     QImage m_picture;
+    double m_metresPerPixel = 0;
 
 private slots:
     void initTestCase()
@@ -362,6 +485,11 @@ private slots:
                          cal[CalibrationLine::of(i, CalibrationLine::PixelY)],
                          cal[CalibrationLine::of(i, CalibrationLine::Northing)]};
         QVERIFY(computeTransformFromTexts(m_map.transform, points));
+        // Ground metres a pixel, between the first two calibration points.
+        const PointTexts &a = points[0], &b = points[1];
+        m_metresPerPixel = std::hypot(b.easting.toDouble() - a.easting.toDouble(),
+                                      b.northing.toDouble() - a.northing.toDouble()) /
+                           std::hypot(b.x.toDouble() - a.x.toDouble(), b.y.toDouble() - a.y.toDouble());
         for (int i = 0; i < RouteFiles::waypointCount(waypoints); ++i)
             m_waypoints << UtmToPixel(
                 m_map.transform,
@@ -419,6 +547,10 @@ private slots:
                 QCOMPARE(qRound(p.points.width() / kPointsPerInch * 300), p.pixels.width());
                 QCOMPARE(qRound(p.points.height() / kPointsPerInch * 300), p.pixels.height());
                 QVERIFY(p.pixels.height() <= SheetPainter::kBandRows);
+                // 1:25 000 on paper: 40.0 mm a kilometre of the calibration.
+                const double mmPerKm = p.points.width() / p.pixels.width() * 25.4 /
+                                       kPointsPerInch * 1000 / m_metresPerPixel;
+                QCOMPARE(std::lround(mmPerKm * 10), 400);
                 QVERIFY(p.points.right() <= page.media.width());
             }
             if (&page == &read.first()) {
@@ -426,7 +558,10 @@ private slots:
                     printedRows += p.pixels.height();
             }
         }
-        QCOMPARE(printedRows, area.height());
+        // A page is taller than the whole map (12.2 cm): it shows all of it,
+        // more than the area.
+        QVERIFY(area.height() <= m_picture.height());
+        QCOMPARE(printedRows, m_picture.height());
     }
 
     void badInput()

@@ -4,6 +4,8 @@
 #include "routewindow.h"
 
 #include <QDoubleSpinBox>
+#include <QLabel>
+#include <QSpinBox>
 #include <QPrinter>
 
 using namespace RouteWindow;
@@ -173,7 +175,8 @@ private slots:
         f.platform->dialogScripts = {[](QDialog &dialog) {
             auto &options = static_cast<AreaOptionsDialog &>(dialog);
             options.Marge->setValue(0.5);
-            return true;
+            // The file gives its resolution: nothing to ask.
+            return options.Resolution == nullptr;
         }};
         f.platform->previewAnswers = {true};
         f.platform->preparePrinter = [&pdf](QPrinter &printer) {
@@ -189,6 +192,39 @@ private slots:
         // Cancelling the options prints nothing.
         f.w->Routes->RZone->click();
         QCOMPARE(f.platform->previews, 1);
+    }
+
+    // A scan whose file says nothing of its size: the options ask for its
+    // resolution and show the scale it gives (2 m a pixel: 1:23622 at 300
+    // dots per inch, 1:11811 at 150), and the pages follow.
+    void areaOfAScanWithoutResolution()
+    {
+        MapFixtures::JpegParams params = f.paperParams();
+        params.units = 0;
+        params.xdens = params.ydens = 1;
+        f.writeMap(kMapName, params);
+        openMapWithRoute();
+        QStringList scales;
+        f.platform->dialogScripts = {[&](QDialog &dialog) {
+            auto &options = static_cast<AreaOptionsDialog &>(dialog);
+            if (!options.Resolution)
+                return false;
+            scales << options.Echelle->text();
+            options.Resolution->setValue(150);
+            scales << options.Echelle->text();
+            return true;
+        }};
+        f.platform->previewAnswers = {true};
+        const QString pdf = f.dir->filePath(QStringLiteral("zone.pdf"));
+        f.platform->preparePrinter = [&pdf](QPrinter &printer) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(pdf);
+        };
+        f.w->Routes->RZone->click();
+        QVERIFY2(f.platform->errors.isEmpty(), qPrintable(f.platform->errors.join('\n')));
+        QCOMPARE(scales, QStringList({QStringLiteral("1:23622"), QStringLiteral("1:11811")}));
+        QCOMPARE(f.platform->previews, 1);
+        QVERIFY(TestUtil::readBytes(pdf).startsWith("%PDF"));
     }
 };
 
