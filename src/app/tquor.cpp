@@ -619,7 +619,7 @@ void TQuor::ExporterGpx1Click()
 
 void TQuor::ImPrimmer1Click()
 {
-    ::ImPrimmer1Click(m_platform, this, m_stages, m_catalogue, itineraryRow());
+    ::ImPrimmer1Click(m_platform, this, m_printers[Printout::RouteSheet], m_stages, m_catalogue, itineraryRow());
 }
 
 std::pair<QList<ProfilePoint>, ProfileHeader> TQuor::currentProfile() const

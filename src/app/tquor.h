@@ -2,6 +2,7 @@
 
 #include "data/stringgrid.h"
 #include "editor/elevationprofile.h"
+#include "editor/printers.h"
 
 #include <QMainWindow>
 
@@ -137,6 +138,8 @@ private:
 
     AppState &m_state;
     Platform &m_platform;
+    // The route sheet's printer, kept with its paper and folder.
+    Printers m_printers;
     StringGrid m_catalogue;
     StringGrid m_stages;
     GridModel *m_catalogueModel = nullptr;

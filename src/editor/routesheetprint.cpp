@@ -4,6 +4,7 @@
 #include "data/quorerror.h"
 #include "data/stringgrid.h"
 #include "platform/platform.h"
+#include "printers.h"
 #include "routesheet.h"
 #include "sheetpainter.h"
 
@@ -22,22 +23,22 @@ void printRouteSheet(QPrinter &printer, const QList<SheetOperation> &operations)
     painter.end();
 }
 
-void ImPrimmer1Click(Platform &platform, QWidget *parent, const StringGrid &stages,
-                     const StringGrid &catalogue, int catalogueRow)
+void ImPrimmer1Click(Platform &platform, QWidget *parent, QPrinter &printer,
+                     const StringGrid &stages, const StringGrid &catalogue, int catalogueRow)
 {
     const QString title = catalogue.cell(Catalogue::Title, catalogueRow);
     const QString date = catalogue.cell(Catalogue::Date, catalogueRow);
     if (!platform.confirm(parent, QStringLiteral("Impression de l'itinéraire ?")))
         return;
-    // High resolution: the sheet is laid out in the printer's own pixels.
-    QPrinter printer(QPrinter::HighResolution);
+    const QString job = QStringLiteral("Route de ") + title;
+    PrintJob::prepare(printer, job, title);
     // Portrait before the dialog so that the dialog shows it, and again after
     // it: the sheet is a portrait page whatever was picked.
     printer.setPageOrientation(QPageLayout::Portrait);
     if (!platform.printDialog(parent, printer))
         return;
     printer.setPageOrientation(QPageLayout::Portrait);
-    printer.setDocName(QStringLiteral("Route de ") + title);
+    printer.setDocName(job);
     const DeviceTextMetrics metrics(&printer);
     const QList<SheetOperation> operations =
         routeSheetLayout(stages, title, date, QSize(printer.width(), printer.height()), metrics);

@@ -13,8 +13,9 @@ struct SheetOperation;
 // dialog and prints the open itinerary (catalogue row catalogueRow) as a
 // route sheet. A cell that the totals cannot read throws before the document
 // begins, so nothing is printed; the caller runs it inside the event guard.
-void ImPrimmer1Click(Platform &platform, QWidget *parent, const StringGrid &stages,
-                     const StringGrid &catalogue, int catalogueRow);
+// `printer` is the one kept for route sheets.
+void ImPrimmer1Click(Platform &platform, QWidget *parent, QPrinter &printer,
+                     const StringGrid &stages, const StringGrid &catalogue, int catalogueRow);
 
 // Prints the operations of a sheet (the route sheet, the elevation profile) on
 // a printer already chosen and set up: begins the document, draws, ends it. Throws

@@ -1,6 +1,7 @@
 #include "areaprint.h"
 
 #include "data/quorerror.h"
+#include "editor/printers.h"
 #include "editor/sheetpainter.h"
 #include "platform/platform.h"
 
@@ -85,7 +86,8 @@ bool printRouteArea(Platform &platform, QWidget *parent, QPrinter &printer, cons
     AreaPrint::scanResolution(map);
     printer.setPageSize(QPageSize(options.paperSize));
     printer.setPageOrientation(options.orientation);
-    printer.setDocName(AreaPrint::kJobTitlePrefix + map.title);
+    const QString job = AreaPrint::kJobTitlePrefix + map.title;
+    PrintJob::prepare(printer, job, job);
     return platform.printPreview(parent, printer, [&](QPrinter &target) {
         paintRouteArea(target, picture, map, area, options.overlapCm);
     });

@@ -9,6 +9,7 @@ class Platform;
 class QLabel;
 class QLineEdit;
 class QPrinter;
+enum class Printout;
 class QPushButton;
 
 // What the side panels of the map window share: the session they show and
@@ -23,9 +24,8 @@ struct MapPanelHost
     std::function<void()> quit;
     // Shows the whole session again: every panel and which one is visible.
     std::function<void()> refresh;
-    // The printer kept for the window's life, so that the orientation chosen
-    // for one print stays for the next.
-    std::function<QPrinter &()> printer;
+    // The window's printer for each kind of printout, kept for its life.
+    std::function<QPrinter &(Printout)> printer;
 };
 
 // One side panel of the map window, docked on its right: lime green with red

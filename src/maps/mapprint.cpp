@@ -4,6 +4,7 @@
 #include "editor/sheetpainter.h"
 #include "mapconversion.h"
 #include "platform/platform.h"
+#include "editor/printers.h"
 
 #include <QImage>
 #include <QPainter>
@@ -34,11 +35,12 @@ QRect mapPrintRectangle(QSize picture, int resolution, quint16 xdens, quint16 yd
 }
 
 QRect printMap(Platform &platform, QWidget *parent, QPrinter &printer, const QImage &picture,
-               quint16 xdens, quint16 ydens)
+               quint16 xdens, quint16 ydens, const QString &mapName)
 {
     // The copy keeps what is printed as it was when the command started.
     const QImage copy = picture;
     printer.setPageOrientation(mapPrintOrientation(copy.size()));
+    PrintJob::prepare(printer, MapPrint::kJobTitle, mapName);
     if (!platform.printDialog(parent, printer))
         return {};
     printer.setDocName(MapPrint::kJobTitle);

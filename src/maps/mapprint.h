@@ -29,4 +29,4 @@ QRect mapPrintRectangle(QSize picture, int resolution, quint16 xdens, quint16 yd
 // empty one when the dialog was cancelled. Throws
 // "Impossible de créer le fichier %s" when the printer refuses the job.
 QRect printMap(Platform &platform, QWidget *parent, QPrinter &printer, const QImage &picture,
-               quint16 xdens, quint16 ydens);
+               quint16 xdens, quint16 ydens, const QString &mapName = {});

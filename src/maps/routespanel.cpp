@@ -8,6 +8,7 @@
 #include "data/progress.h"
 #include "data/quorerror.h"
 #include "data/textforms.h"
+#include "editor/printers.h"
 #include "gps/coordinates.h"
 #include "gps/gpxexport.h"
 #include "gps/gpximport.h"
@@ -127,7 +128,7 @@ void RoutesPanel::RZoneClick()
                     double(m_areaOptions.scanDotsPerInch),
                     m_session.pickedRoute(),
                     gridTitle(v.zone, v.letter, v.datum).trimmed()};
-        printRouteArea(m_host.platform, m_host.window, m_host.printer(), m_session.picture(), map,
+        printRouteArea(m_host.platform, m_host.window, m_host.printer(Printout::Area), m_session.picture(), map,
                        waypoints, m_areaOptions);
     });
 }

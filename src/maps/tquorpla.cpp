@@ -47,7 +47,7 @@ TQuorpla::TQuorpla(AppState &state, Platform &platform, QWidget *parent)
                             this,
                             [this] { Button1Click(); },
                             [this] { refresh(); },
-                            [this]() -> QPrinter & { return mapPrinter(); }};
+                            [this](Printout kind) -> QPrinter & { return m_printers[kind]; }};
     Calibra = new CalibrationPanel(host, central);
     VerifCalibra = new VerificationPanel(host, central);
     Routes = new RoutesPanel(host, central);
@@ -212,9 +212,3 @@ void TQuorpla::Image1Click()
     refresh();
 }
 
-QPrinter &TQuorpla::mapPrinter()
-{
-    if (!m_printer)
-        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    return *m_printer;
-}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "editor/printers.h"
+
 #include <QMainWindow>
 
 #include <functional>
@@ -73,13 +75,12 @@ private:
     void windowActivated(QWidget *window);
     // Every panel and the title from the session, the session's panel shown.
     void refresh();
-    QPrinter &mapPrinter();
 
     AppState &m_state;
     Platform &m_platform;
     std::unique_ptr<MapSession> m_session;
     Activation m_activation = Activation::Inactive;
-    // Kept for the window's life: the orientation chosen for one map stays
-    // for the next print.
-    std::unique_ptr<QPrinter> m_printer;
+    // The full map's and the route areas': each keeps its own paper,
+    // orientation and folder for the window's life.
+    Printers m_printers;
 };

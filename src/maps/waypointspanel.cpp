@@ -1,12 +1,14 @@
 #include "waypointspanel.h"
 
 #include "data/appstate.h"
+#include "editor/printers.h"
 #include "mapprint.h"
 #include "mapsession.h"
 #include "platform/platform.h"
 #include "waypointlist.h"
 #include "widgets/stringlistview.h"
 
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -163,7 +165,8 @@ void WaypointsPanel::WnouveauClick()
 void WaypointsPanel::WImprimerClick()
 {
     run([this] {
-        printMap(m_host.platform, m_host.window, m_host.printer(), m_session.picture(),
-                 m_session.xdens(), m_session.ydens());
+        printMap(m_host.platform, m_host.window, m_host.printer(Printout::Map),
+                 m_session.picture(), m_session.xdens(), m_session.ydens(),
+                 QFileInfo(m_session.mapPath()).completeBaseName());
     });
 }

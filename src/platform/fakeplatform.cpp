@@ -1,5 +1,7 @@
 #include "fakeplatform.h"
 
+#include <QPrinter>
+
 namespace {
 
 template <typename T> T takeOr(QList<T> &queue, T fallback)
@@ -43,9 +45,17 @@ std::optional<QString> FakePlatform::saveFile(QWidget *, const QString &title,
     return takeOr(saveFileAnswers, std::optional<QString>());
 }
 
+void FakePlatform::recordPrinter(const QPrinter &printer)
+{
+    printersShown.append({printer.docName(), printer.outputFileName(),
+                          printer.pageLayout().pageSize().id(),
+                          printer.pageLayout().orientation()});
+}
+
 bool FakePlatform::printDialog(QWidget *, QPrinter &printer)
 {
     ++printDialogs;
+    recordPrinter(printer);
     const bool ok = takeOr(printAnswers, false);
     if (ok && preparePrinter)
         preparePrinter(printer);
@@ -56,6 +66,7 @@ bool FakePlatform::printPreview(QWidget *, QPrinter &printer,
                                 const std::function<void(QPrinter &)> &paint)
 {
     ++previews;
+    recordPrinter(printer);
     if (!takeOr(previewAnswers, false))
         return false;
     if (preparePrinter)

@@ -3,6 +3,8 @@
 #include "platform.h"
 
 #include <QList>
+#include <QPageLayout>
+#include <QPageSize>
 #include <QStringList>
 #include <functional>
 #include <optional>
@@ -74,7 +76,20 @@ public:
     QList<DialogCall> dialogs;
     int printDialogs = 0;
     int previews = 0;
+    // The printer as each print dialog or preview was shown: its job title,
+    // the file it proposes, its paper and orientation.
+    struct PrinterShown
+    {
+        QString docName;
+        QString file;
+        QPageSize::PageSizeId paper;
+        QPageLayout::Orientation orientation;
+    };
+    QList<PrinterShown> printersShown;
     int helpContentsShown = 0;
     QList<int> helpContexts;
     QStringList mails;
+
+private:
+    void recordPrinter(const QPrinter &printer);
 };

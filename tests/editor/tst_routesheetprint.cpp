@@ -5,6 +5,7 @@
 #include "data/quorerror.h"
 #include "data/stringgrid.h"
 #include "editor/routesheet.h"
+#include "editor/printers.h"
 #include "editor/routesheetprint.h"
 #include "platform/fakeplatform.h"
 #include "platform/guard.h"
@@ -344,6 +345,7 @@ private slots:
         QVERIFY(m_dir.isValid());
         m_pdf = m_dir.filePath(QStringLiteral("%1.pdf").arg(QTest::currentTestFunction()));
         m_platform = FakePlatform();
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
         m_platform.preparePrinter = [this](QPrinter &printer) {
             printer.setOutputFormat(QPrinter::PdfFormat);
             printer.setOutputFileName(m_pdf);
@@ -361,7 +363,7 @@ private slots:
     {
         m_platform.confirmAnswers = {true};
         m_platform.printAnswers = {true};
-        ImPrimmer1Click(m_platform, nullptr, workedItinerary(), catalogueGrid(), kRow);
+        ImPrimmer1Click(m_platform, nullptr, *m_printer, workedItinerary(), catalogueGrid(), kRow);
         QCOMPARE(m_platform.questions, QStringList{QStringLiteral("Impression de l'itinéraire ?")});
         QCOMPARE(m_platform.printDialogs, 1);
         QVERIFY(m_platform.errors.isEmpty());
@@ -456,7 +458,7 @@ private slots:
                            {}});
         m_platform.confirmAnswers = {true};
         m_platform.printAnswers = {true};
-        ImPrimmer1Click(m_platform, nullptr, stageGrid(stages), catalogueGrid(), kRow);
+        ImPrimmer1Click(m_platform, nullptr, *m_printer, stageGrid(stages), catalogueGrid(), kRow);
 
         const QByteArray bytes = TestUtil::readBytes(m_pdf);
         QVERIFY(bytes.startsWith("%PDF"));
@@ -484,7 +486,7 @@ private slots:
                            {}});
         m_platform.confirmAnswers = {true};
         m_platform.printAnswers = {true};
-        ImPrimmer1Click(m_platform, nullptr, stageGrid(stages), catalogueGrid(), kRow);
+        ImPrimmer1Click(m_platform, nullptr, *m_printer, stageGrid(stages), catalogueGrid(), kRow);
         const PdfReader pdf(TestUtil::readBytes(m_pdf));
         QCOMPARE(pdf.pageCount(), 2);
         QCOMPARE(pdf.texts(1), (QStringList{QStringLiteral("Distance à pied parcourue : 2400 m"),
@@ -500,18 +502,35 @@ private slots:
             printer.setOutputFileName(m_pdf);
             printer.setPageOrientation(QPageLayout::Landscape);
         };
-        ImPrimmer1Click(m_platform, nullptr, workedItinerary(), catalogueGrid(), kRow);
+        ImPrimmer1Click(m_platform, nullptr, *m_printer, workedItinerary(), catalogueGrid(), kRow);
         const PdfReader pdf(TestUtil::readBytes(m_pdf));
         QCOMPARE(pdf.pageCount(), 1);
         QVERIFY(pdf.pageSize(0).width() > 0);
         QVERIFY(pdf.pageSize(0).width() < pdf.pageSize(0).height());
     }
 
+    // The printer kept for route sheets: the second sheet is proposed in the
+    // folder of the first, under its own title; titles become file names.
+    void theNextSheetIsProposedBesideTheLast()
+    {
+        m_platform.confirmAnswers = {true, true};
+        m_platform.printAnswers = {true, false};
+        ImPrimmer1Click(m_platform, nullptr, *m_printer, workedItinerary(), catalogueGrid(), kRow);
+        ImPrimmer1Click(m_platform, nullptr, *m_printer, workedItinerary(), catalogueGrid(), kRow);
+        QCOMPARE(m_platform.printersShown.size(), 2);
+        QCOMPARE(m_platform.printersShown[0].docName, QStringLiteral("Route de Tour du lac"));
+        QCOMPARE(m_platform.printersShown[1].file, m_dir.filePath(QStringLiteral("Tour du lac.pdf")));
+        QCOMPARE(PrintJob::fileName(QStringLiteral(" Col/Pic: \"A\"|B?\t ")),
+                 QStringLiteral("Col-Pic- -A--B-"));
+        QCOMPARE(PrintJob::fileName(QStringLiteral(" .. ")), QStringLiteral("impression"));
+        QCOMPARE(PrintJob::fileName(QStringLiteral("")), QStringLiteral("impression"));
+    }
+
     void noToTheQuestionShowsNoDialog()
     {
         m_platform.confirmAnswers = {false};
         m_platform.printAnswers = {true};
-        ImPrimmer1Click(m_platform, nullptr, workedItinerary(), catalogueGrid(), kRow);
+        ImPrimmer1Click(m_platform, nullptr, *m_printer, workedItinerary(), catalogueGrid(), kRow);
         QCOMPARE(m_platform.questions.size(), 1);
         QCOMPARE(m_platform.printDialogs, 0);
         QVERIFY(!QFile::exists(m_pdf));
@@ -521,7 +540,7 @@ private slots:
     {
         m_platform.confirmAnswers = {true};
         m_platform.printAnswers = {false};
-        ImPrimmer1Click(m_platform, nullptr, workedItinerary(), catalogueGrid(), kRow);
+        ImPrimmer1Click(m_platform, nullptr, *m_printer, workedItinerary(), catalogueGrid(), kRow);
         QCOMPARE(m_platform.questions.size(), 1);
         QCOMPARE(m_platform.printDialogs, 1);
         QVERIFY(!QFile::exists(m_pdf));
@@ -534,7 +553,7 @@ private slots:
         m_platform.confirmAnswers = {true};
         m_platform.printAnswers = {true};
         const bool finished = guarded(m_platform, nullptr, [&] {
-            ImPrimmer1Click(m_platform, nullptr, stages, catalogueGrid(), kRow);
+            ImPrimmer1Click(m_platform, nullptr, *m_printer, stages, catalogueGrid(), kRow);
         });
         QVERIFY(!finished);
         QCOMPARE(m_platform.errors,
@@ -547,7 +566,7 @@ private slots:
         m_platform.confirmAnswers = {true};
         m_platform.printAnswers = {true};
         QVERIFY(guarded(m_platform, nullptr, [&] {
-            ImPrimmer1Click(m_platform, nullptr, workedItinerary(), catalogueGrid(), kRow);
+            ImPrimmer1Click(m_platform, nullptr, *m_printer, workedItinerary(), catalogueGrid(), kRow);
         }));
         QCOMPARE(PdfReader(TestUtil::readBytes(m_pdf)).pageCount(), 1);
     }
@@ -559,7 +578,7 @@ private slots:
         m_platform.printAnswers = {true};
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral(".*")));
         const bool finished = guarded(m_platform, nullptr, [&] {
-            ImPrimmer1Click(m_platform, nullptr, workedItinerary(), catalogueGrid(), kRow);
+            ImPrimmer1Click(m_platform, nullptr, *m_printer, workedItinerary(), catalogueGrid(), kRow);
         });
         QVERIFY(!finished);
         QCOMPARE(m_platform.errors,
@@ -571,6 +590,7 @@ private:
     QTemporaryDir m_dir;
     QString m_pdf;
     FakePlatform m_platform;
+    std::unique_ptr<QPrinter> m_printer;
 };
 
 QUOR_TEST(RouteSheetPrintTest)

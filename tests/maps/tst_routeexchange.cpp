@@ -3,6 +3,8 @@
 #include "maps/areaoptionsdialog.h"
 #include "routewindow.h"
 
+#include <QComboBox>
+#include <QDir>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QSpinBox>
@@ -225,6 +227,48 @@ private slots:
         QCOMPARE(scales, QStringList({QStringLiteral("1:23622"), QStringLiteral("1:11811")}));
         QCOMPARE(f.platform->previews, 1);
         QVERIFY(TestUtil::readBytes(pdf).startsWith("%PDF"));
+    }
+
+    // Each printout has a printer of its own: the zone's paper and file do
+    // not pass to the whole map, and the next zone keeps its paper and
+    // proposes a file named after its own route in the folder of the last.
+    void eachPrintoutItsOwnPrinter()
+    {
+        openMapWithRoute();
+        f.writeWaypoints(QStringLiteral("AA"), records(QStringLiteral("AA"), 3));
+        QVERIFY(QDir(f.dir->path()).mkdir(QStringLiteral("papiers")));
+        const QString folder = f.dir->filePath(QStringLiteral("papiers"));
+        f.platform->dialogScripts = {[](QDialog &dialog) {
+                                         auto &options = static_cast<AreaOptionsDialog &>(dialog);
+                                         options.Papier->setCurrentIndex(
+                                             options.Papier->findData(int(QPageSize::A5)));
+                                         return true;
+                                     },
+                                     [](QDialog &) { return true; }};
+        f.platform->previewAnswers = {true, true};
+        f.platform->printAnswers = {true};
+        f.platform->preparePrinter = [&folder](QPrinter &printer) {
+            if (printer.outputFileName().isEmpty())
+                printer.setOutputFileName(folder + QStringLiteral("/premier.pdf"));
+        };
+        f.w->Routes->RZone->click();
+        f.w->Waypoints->WImprimer->click();
+        f.clickItem(f.w->Routes->ChRoutes, 0);
+        f.w->Routes->RZone->click();
+        QVERIFY2(f.platform->errors.isEmpty(), qPrintable(f.platform->errors.join('\n')));
+        const auto &shown = f.platform->printersShown;
+        QCOMPARE(shown.size(), 3);
+        QCOMPARE(shown[0].docName, QStringLiteral("Zone de Forêt des Landes"));
+        QCOMPARE(shown[0].file, QString());
+        QCOMPARE(shown[0].paper, QPageSize::A5);
+        QCOMPARE(shown[1].docName, QStringLiteral("Carte de quor"));
+        QCOMPARE(shown[1].file, QString());
+        QVERIFY(shown[1].paper != QPageSize::A5);
+        QCOMPARE(shown[1].orientation, QPageLayout::Landscape); // 1200 x 900
+        QCOMPARE(shown[2].docName, QStringLiteral("Zone de Lac"));
+        QCOMPARE(shown[2].file, folder + QStringLiteral("/Zone de Lac.pdf"));
+        QCOMPARE(shown[2].paper, QPageSize::A5);
+        QCOMPARE(shown[2].orientation, QPageLayout::Portrait);
     }
 };
 
