@@ -4,12 +4,18 @@
 #include "data/stringgrid.h"
 #include "data/textforms.h"
 
+#include <QLineF>
+
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <limits>
+#include <numeric>
 
 namespace {
 
 using Op = SheetOperation;
+using namespace ElevationProfile;
 
 // The page's margin and gaps as fractions of its smaller side.
 constexpr double kMarginShare = 0.05;
@@ -26,12 +32,35 @@ constexpr int kDateSize = 14;
 constexpr int kTotalsSize = 12;
 constexpr int kGraduationSize = 9;
 constexpr int kLabelSize = 8;
+constexpr int kMarkSize = 7;
+
+// A break of the distance axis is this share of the chart's width, at least
+// room for a graduation on either side, and the breaks together take at most
+// a third of the chart.
+constexpr double kBreakShare = 0.05;
+constexpr int kBreaksShareDivisor = 3;
+// The times of day take this many rows below the distances.
+constexpr int kTimeRows = 2;
+// A name stands at most this many half lines above its dot's own clearance:
+// higher, it would no longer read as the stage's, and only the stages that
+// keep their labels go higher, tied to their dots by a leader.
+constexpr int kNameLevels = 3;
+// The legend of the numbered marks takes at most this share of the page's
+// height, and at most half of the chart's.
+constexpr double kLegendShare = 0.2;
+// Its columns are this many gaps apart.
+constexpr int kLegendColumnGaps = 4;
+// Layouts tried to size the legend to the marks it lists.
+constexpr int kLegendPasses = 3;
+// How many of its own heights a crowded mark's number may stand below it.
+constexpr int kNumberDrops = 6;
 
 const QColor kBlue(0, 0, 255);
 const QColor kRed(255, 0, 0);
 const QColor kGreen(0, 128, 0);
 const QColor kBlack(0, 0, 0);
 const QColor kGridGrey(200, 200, 200);
+const QColor kLeaderGrey(96, 96, 96);
 
 qint64 floorDiv(qint64 a, qint64 b)
 {
@@ -46,6 +75,21 @@ qint64 ceilDiv(qint64 a, qint64 b)
 QString metres(qint64 value)
 {
     return QString::number(value) + QStringLiteral(" m");
+}
+
+// "0 km", "2 km", "0,5 km": metres as kilometres with a decimal comma.
+QString kilometres(qint64 value)
+{
+    const qint64 whole = value / kMetresPerKilometre;
+    const qint64 rest = std::abs(value % kMetresPerKilometre);
+    QString text = value < 0 && whole == 0 ? QStringLiteral("-0") : QString::number(whole);
+    if (rest != 0) {
+        QString decimals = QStringLiteral("%1").arg(rest, 3, 10, QLatin1Char('0'));
+        while (decimals.endsWith(QLatin1Char('0')))
+            decimals.chop(1);
+        text += QLatin1Char(',') + decimals;
+    }
+    return text + QStringLiteral(" km");
 }
 
 class PageBuilder
@@ -97,6 +141,647 @@ int scaled(qint64 value, const Graduations &g, int from, int to)
     return from + int(std::lround(share * (to - from)));
 }
 
+// Whether the segment passes through the rectangle (Liang-Barsky clipping).
+bool crosses(const QLineF &segment, const QRectF &r)
+{
+    const double dx = segment.dx();
+    const double dy = segment.dy();
+    const double p[] = {-dx, dx, -dy, dy};
+    const double q[] = {segment.x1() - r.left(), r.right() - segment.x1(), segment.y1() - r.top(),
+                        r.bottom() - segment.y1()};
+    double t0 = 0;
+    double t1 = 1;
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0)
+                return false;
+        } else if (p[i] < 0) {
+            t0 = std::max(t0, q[i] / p[i]);
+        } else {
+            t1 = std::min(t1, q[i] / p[i]);
+        }
+    }
+    return t0 <= t1;
+}
+
+// The highest device y (the smallest) of the line between x0 and x1, or
+// infinity where the line does not pass.
+double lineTop(const QList<QLineF> &line, double x0, double x1)
+{
+    double top = std::numeric_limits<double>::infinity();
+    for (const QLineF &s : line) {
+        const double lo = std::min(s.x1(), s.x2());
+        const double hi = std::max(s.x1(), s.x2());
+        if (hi < x0 || lo > x1)
+            continue;
+        if (lo == hi) {
+            top = std::min({top, s.y1(), s.y2()});
+            continue;
+        }
+        for (double x : {std::max(lo, x0), std::min(hi, x1)})
+            top = std::min(top, s.y1() + (x - s.x1()) * s.dy() / s.dx());
+    }
+    return top;
+}
+
+// Consecutive points at one place, altitude and distance make one stage on
+// the page: a stop shows its arrival and departure times together.
+struct Stage
+{
+    const ProfilePoint *point = nullptr;
+    QString time;
+    bool stop = false; // a stop whose times differ
+};
+
+QList<Stage> stagesOf(const QList<ProfilePoint> &points)
+{
+    QList<Stage> stages;
+    for (qsizetype i = 0; i < points.size();) {
+        const ProfilePoint &p = points[i];
+        qsizetype last = i;
+        while (last + 1 < points.size() && points[last + 1].distance == p.distance &&
+               points[last + 1].altitude == p.altitude && points[last + 1].place == p.place)
+            ++last;
+        Stage stage{&p, p.time};
+        if (!points[last].time.isEmpty() && points[last].time != p.time) {
+            stage.time += QStringLiteral(" - ") + points[last].time;
+            stage.stop = true;
+        }
+        stages.append(stage);
+        i = last + 1;
+    }
+    return stages;
+}
+
+// The stages whose labels stay whatever the room, first first: the start,
+// the finish, the highest, the lowest and the stops.
+QList<qsizetype> keptStages(const QList<Stage> &stages)
+{
+    qsizetype highest = 0;
+    qsizetype lowest = 0;
+    for (qsizetype i = 1; i < stages.size(); ++i) {
+        if (stages[i].point->altitude > stages[highest].point->altitude)
+            highest = i;
+        if (stages[i].point->altitude < stages[lowest].point->altitude)
+            lowest = i;
+    }
+    QList<qsizetype> kept;
+    for (qsizetype i : {qsizetype(0), stages.size() - 1, highest, lowest}) {
+        if (!kept.contains(i))
+            kept.append(i);
+    }
+    for (qsizetype i = 0; i < stages.size(); ++i) {
+        if (stages[i].stop && !kept.contains(i))
+            kept.append(i);
+    }
+    return kept;
+}
+
+// The distance axis: pieces of walk at one scale, each from and to a round
+// graduation, with a break of fixed width between two pieces where a long
+// drive was left out.
+struct DistanceAxis
+{
+    QList<qint64> knots;                // metres, the start and end of each piece
+    QList<double> xs;                   // their device x
+    QList<const ProfilePoint *> drives; // the point each break leads to
+    QList<qint64> graduations;
+
+    int x(qint64 distance) const
+    {
+        qsizetype j = 0;
+        while (j + 2 < knots.size() && distance > knots[j + 1])
+            ++j;
+        const double span = double(knots[j + 1] - knots[j]);
+        const double share = span > 0 ? double(distance - knots[j]) / span : 0.0;
+        return int(std::lround(xs[j] + share * (xs[j + 1] - xs[j])));
+    }
+    // The middle of break `b`.
+    int breakX(qsizetype b) const { return int(std::lround((xs[2 * b + 1] + xs[2 * b + 2]) / 2)); }
+};
+
+// The axis from `left` to `right`: the smallest round step (1, 2 or 5 times
+// a power of ten metres, at least kShortestDistanceStep) that gives at most
+// kMaximumSteps steps of walk, each wide enough for its graduation.
+DistanceAxis distanceAxis(const QList<ProfilePoint> &points, int left, int right, int gap,
+                          const PageBuilder &page)
+{
+    qint64 nearest = 0;
+    qint64 farthest = 0;
+    for (const ProfilePoint &p : points) {
+        nearest = std::min(nearest, p.distance);
+        farthest = std::max(farthest, p.distance);
+    }
+    if (farthest == nearest)
+        farthest = nearest + kShortestDistanceAxis;
+    const qint64 whole = farthest - nearest;
+    // Each long drive sits in the middle of its leg, the walk around it.
+    struct Drive
+    {
+        qint64 from;
+        qint64 to;
+        const ProfilePoint *point;
+    };
+    QList<Drive> drives;
+    qint64 driven = 0;
+    for (qsizetype i = 1; i < points.size(); ++i) {
+        const ProfilePoint &p = points[i];
+        const qint64 leg = p.distance - points[i - 1].distance;
+        if (p.driven <= whole / kDriveShareDivisor || leg <= 0)
+            continue;
+        const qint64 from = points[i - 1].distance + std::max<qint64>(0, (leg - p.driven) / 2);
+        if (!drives.isEmpty() && from < drives.last().to)
+            continue;
+        drives.append({from, std::min(p.distance, from + p.driven), &p});
+        driven += drives.last().to - from;
+    }
+    if (driven >= whole)
+        drives.clear();
+
+    const int width = right - left;
+    static constexpr int kMantissas[] = {1, 2, 5};
+    for (qint64 power = kShortestDistanceStep;; power *= 10) {
+        for (int m : kMantissas) {
+            const qint64 step = m * power;
+            DistanceAxis axis;
+            axis.knots = {floorDiv(nearest, step) * step};
+            for (const Drive &d : drives) {
+                const qint64 end = ceilDiv(d.from, step) * step;
+                const qint64 start = floorDiv(d.to, step) * step;
+                if (end < axis.knots.last() || start <= end)
+                    continue;
+                axis.knots << end << start;
+                axis.drives << d.point;
+            }
+            axis.knots << ceilDiv(farthest, step) * step;
+            qint64 walked = 0;
+            int widest = 0;
+            for (qsizetype k = 0; k < axis.knots.size(); k += 2) {
+                walked += axis.knots[k + 1] - axis.knots[k];
+                for (qint64 v = axis.knots[k]; v <= axis.knots[k + 1]; v += step) {
+                    axis.graduations << v;
+                    widest = std::max(widest, page.size(kilometres(v), kGraduationSize).width());
+                }
+            }
+            const int breaks = int(axis.drives.size());
+            const int breakWidth =
+                breaks == 0
+                    ? 0
+                    : std::min(std::max(int(std::lround(width * kBreakShare)), widest + 2 * gap),
+                               width / (kBreaksShareDivisor * breaks));
+            const double scale = double(width - breaks * breakWidth) / double(walked);
+            if ((walked / step > kMaximumSteps || scale * double(step) < widest + gap) &&
+                step < whole)
+                continue;
+            double x = left;
+            for (qsizetype k = 0; k < axis.knots.size(); k += 2) {
+                axis.xs << x;
+                x += double(axis.knots[k + 1] - axis.knots[k]) * scale;
+                axis.xs << x;
+                x += breakWidth;
+            }
+            return axis;
+        }
+    }
+}
+
+// The first slanting segment of the line over x.
+QLineF segmentAt(const QList<QLineF> &line, double x)
+{
+    for (const QLineF &s : line) {
+        if (s.dx() != 0 && std::min(s.x1(), s.x2()) <= x && x <= std::max(s.x1(), s.x2()))
+            return s;
+    }
+    return QLineF(x, line.last().y2(), x + 1, line.last().y2());
+}
+
+// The texts placed so far, and the lines and marks they keep clear of.
+class Placer
+{
+public:
+    Placer(double clearance, int apart) : m_clearance(clearance), m_apart(apart) {}
+
+    void block(const QRect &rect) { m_taken.append(rect); }
+    void block(const QLineF &line) { m_lines.append(line); }
+
+    bool isFree(const QRect &rect, const QRect &bounds) const
+    {
+        if (!bounds.contains(rect))
+            return false;
+        // Texts side by side keep a little apart, so that two times never
+        // read as one.
+        for (const QRect &t : m_taken) {
+            if (t.adjusted(-m_apart, 0, m_apart, 0).intersects(rect))
+                return false;
+        }
+        const QRectF around =
+            QRectF(rect).adjusted(-m_clearance, -m_clearance, m_clearance, m_clearance);
+        for (const QLineF &l : m_lines) {
+            if (crosses(l, around))
+                return false;
+        }
+        return true;
+    }
+
+    // Whether a line keeps clear of the texts.
+    bool isClear(const QLineF &line) const
+    {
+        return std::none_of(m_taken.begin(), m_taken.end(),
+                            [&](const QRect &t) { return crosses(line, QRectF(t)); });
+    }
+
+    // The first free rectangle that `accept` takes, or a null one.
+    QRect find(const QList<QRect> &candidates, const QRect &bounds,
+               const std::function<bool(const QRect &)> &accept = {}) const
+    {
+        for (const QRect &r : candidates) {
+            if (isFree(r, bounds) && (!accept || accept(r)))
+                return r;
+        }
+        return {};
+    }
+
+private:
+    double m_clearance;
+    int m_apart;
+    QList<QRect> m_taken;
+    QList<QLineF> m_lines;
+};
+
+// The legend's columns for some stages: number, place and time.
+struct LegendColumns
+{
+    int number = 0;
+    int place = 0;
+    int time = 0;
+    int gap = 0;
+
+    int pitch() const { return number + place + time + (4 + kLegendColumnGaps) * gap; }
+    // How many fit across `width`.
+    int across(int width) const { return std::max(1, (width + kLegendColumnGaps * gap) / pitch()); }
+};
+
+LegendColumns legendColumns(const QList<Stage> &stages, const QList<qsizetype> &entries, int gap,
+                            const PageBuilder &page)
+{
+    LegendColumns c;
+    c.gap = gap;
+    c.number = page.size(QString::number(entries.size()), kLabelSize).width();
+    for (qsizetype i : entries) {
+        c.place = std::max(c.place, page.size(stages[i].point->place, kLabelSize).width());
+        c.time = std::max(c.time, page.size(stages[i].time, kLabelSize).width());
+    }
+    return c;
+}
+
+// What every layout of the chart shares, whatever the legend's size.
+struct Frame
+{
+    const QList<ProfilePoint> &points;
+    QList<Stage> stages;
+    QSize size;
+    int margin = 0;
+    int gap = 0;
+    int pen = 0;
+    int headerBottom = 0;
+    int labelHeight = 0;
+    int graduationHeight = 0;
+    int dotRadius = 0;
+    int clearance = 0; // between the chart's edges and the texts around it
+    int below = 0;     // between the distance axis and its graduations
+    int lastDistanceHalf = 0;
+    qint64 lowest = 0;
+    qint64 highest = 0;
+    // The legend: its columns at most as wide as for all stages.
+    int legendColumns = 1;
+    int maximumLegendRows = 0;
+};
+
+// The chart, its labels and its legend of `legendRows` rows, or nothing when
+// there is no room for a chart. `wanted` is the number of stages that found
+// no room for their labels.
+QList<Op> chartLayout(const Frame &f, int legendRows, const TextMetrics &metrics, int &wanted)
+{
+    PageBuilder page(metrics);
+    const int width = f.size.width();
+    const int legendHeight = legendRows > 0 ? legendRows * f.labelHeight + f.gap : 0;
+    const int legendTop = f.size.height() - f.margin - legendHeight;
+    const int timeTop = legendTop - kTimeRows * f.labelHeight - (legendRows > 0 ? 0 : f.gap);
+    const int graduationTop = timeTop - f.gap - f.graduationHeight;
+    const int top = f.headerBottom + 2 * f.labelHeight + 2 * f.gap + kDotPens * f.pen;
+    const int bottom = graduationTop - f.below;
+    if (bottom <= top)
+        return {};
+    const int maxSteps =
+        std::clamp((bottom - top) / (f.graduationHeight + f.gap), 1, kMaximumSteps);
+    const Graduations altitudes = roundGraduations(f.lowest, f.highest, maxSteps);
+    int widestAltitude = 0;
+    for (qint64 v : altitudes.values())
+        widestAltitude = std::max(widestAltitude, page.size(metres(v), kGraduationSize).width());
+    const int left = f.margin + widestAltitude + f.clearance;
+    const int right = width - f.margin - f.lastDistanceHalf;
+    if (right <= left)
+        return {};
+    const DistanceAxis axis = distanceAxis(f.points, left, right, f.gap, page);
+    auto yOf = [&](qint64 a) { return scaled(a, altitudes, bottom, top); };
+
+    // The line, the axes, the breaks and the dots, which no text may cross.
+    Placer placer(f.pen / 2.0 + 1, f.gap);
+    QList<QLine> line;
+    for (qsizetype i = 1; i < f.points.size(); ++i) {
+        const ProfilePoint &a = f.points[i - 1];
+        const ProfilePoint &b = f.points[i];
+        line << QLine(axis.x(a.distance), yOf(a.altitude), axis.x(b.distance), yOf(b.altitude));
+    }
+    QList<QLineF> lineF;
+    for (const QLine &l : line)
+        lineF << QLineF(l);
+    // A break cuts the axis and is marked by two slanted strokes there and on
+    // the line.
+    const int tick = std::max(1, std::min(f.labelHeight / 2, f.below - f.pen / 2 - 2));
+    QList<QLine> axisLines{QLine(left, bottom, left, top)};
+    QList<QLine> strokes;
+    // Two strokes across the line at `c`, a tick either side of it along the
+    // line's direction `u`, slanting back.
+    auto breakMark = [&](QPointF c, QPointF u) {
+        const QPointF across(-u.y() - u.x() / 2, u.x() - u.y() / 2);
+        for (int side : {-1, 1}) {
+            const QPointF at = c + side * tick * u;
+            strokes << QLineF(at - tick * across, at + tick * across).toLine();
+        }
+    };
+    int from = left;
+    for (qsizetype b = 0; b < axis.drives.size(); ++b) {
+        const int x = axis.breakX(b);
+        axisLines << QLine(from, bottom, x - tick, bottom);
+        from = x + tick;
+        breakMark(QPointF(x, bottom), QPointF(1, 0));
+        QLineF s = segmentAt(lineF, x);
+        if (s.dx() < 0)
+            s = QLineF(s.p2(), s.p1());
+        const QLineF u = s.unitVector();
+        breakMark(s.pointAt((x - s.x1()) / s.dx()), QPointF(u.dx(), u.dy()));
+    }
+    axisLines << QLine(from, bottom, right, bottom);
+    for (const QList<QLine> &lines : {line, axisLines, strokes}) {
+        for (const QLine &l : lines)
+            placer.block(QLineF(l));
+    }
+    QList<QPoint> dots;
+    for (const Stage &s : f.stages) {
+        dots << QPoint(axis.x(s.point->distance), yOf(s.point->altitude));
+        placer.block(QRect(dots.last() - QPoint(f.dotRadius, f.dotRadius),
+                           QSize(2 * f.dotRadius + 1, 2 * f.dotRadius + 1)));
+    }
+
+    // The graduations, each unless it would cover another.
+    const QRect pageRect(QPoint(0, 0), f.size);
+    auto graduation = [&](const QString &text, QPoint topLeft) {
+        const QRect r(topLeft, page.size(text, kGraduationSize));
+        if (placer.isFree(r, pageRect)) {
+            placer.block(r);
+            page.text(text, kGraduationSize, kBlack, topLeft);
+        }
+    };
+    for (qint64 v : altitudes.values()) {
+        const int gy = yOf(v);
+        page.line(QPoint(left, gy), QPoint(right, gy), kGridGrey, 1);
+        const QString text = metres(v);
+        const QSize s = page.size(text, kGraduationSize);
+        graduation(text, QPoint(left - f.clearance - s.width(), gy - s.height() / 2));
+    }
+    for (qint64 v : axis.graduations) {
+        const int gx = axis.x(v);
+        page.line(QPoint(gx, top), QPoint(gx, bottom), kGridGrey, 1);
+        const QString text = kilometres(v);
+        graduation(text, QPoint(gx - page.size(text, kGraduationSize).width() / 2, graduationTop));
+    }
+    for (const QLine &l : axisLines)
+        page.line(l.p1(), l.p2(), kBlack, f.pen);
+    for (const QLine &l : line)
+        page.line(l.p1(), l.p2(), kGreen, f.pen);
+    for (const QLine &l : strokes)
+        page.line(l.p1(), l.p2(), kBlack, f.pen);
+    for (QPoint at : dots)
+        page.line(at - QPoint(1, 0), at + QPoint(1, 0), kRed, kDotPens * f.pen);
+
+    // Rectangles of a text of `size` at each of `xs`, from bottom edge
+    // `bottoms[k]` up to the header by half lines.
+    const QRect nameBounds(QPoint(f.margin, f.headerBottom), QPoint(width - f.margin, bottom));
+    const int rise = std::max(1, f.labelHeight / 2);
+    auto stack = [&](const QList<int> &xs, const QList<int> &bottoms, QSize size) {
+        QList<QRect> out;
+        for (qsizetype k = 0; k < xs.size(); ++k) {
+            for (int y = bottoms[k] - size.height(); y >= f.headerBottom; y -= rise)
+                out << QRect(QPoint(xs[k], y), size);
+        }
+        return out;
+    };
+    auto lowestFirst = [](QList<QRect> rects) {
+        std::stable_sort(rects.begin(), rects.end(),
+                         [](const QRect &a, const QRect &b) { return a.bottom() > b.bottom(); });
+        return rects;
+    };
+    // Above the point `at` and clear of the line over their width: centred,
+    // to the right, to the left, close above the dot; a stage that must keep
+    // its label then has the lowest of them, however high.
+    const int nearest = kNameLevels * rise;
+    auto above = [&](QPoint at, QSize size, bool keep) {
+        const QList<int> xs{at.x() - size.width() / 2, at.x() + f.dotRadius,
+                            at.x() - f.dotRadius - size.width()};
+        QList<int> bottoms;
+        for (int x : xs) {
+            const double over = lineTop(lineF, x - f.pen, x + size.width() + f.pen);
+            const int clear = std::isinf(over) ? bottom : int(std::floor(over)) - f.pen - f.gap;
+            bottoms << std::min(clear, at.y() - f.dotRadius - f.gap);
+        }
+        const QList<QRect> all = stack(xs, bottoms, size);
+        QList<QRect> near = all;
+        near.removeIf(
+            [&](const QRect &r) { return at.y() - f.dotRadius - f.gap - r.bottom() > nearest; });
+        return keep ? near + lowestFirst(all) : near;
+    };
+    // A kept name far above its dot is tied to it by a leader that crosses no
+    // text.
+    auto leaderOf = [&](const QRect &name, QPoint at) {
+        if (at.y() - f.dotRadius - f.gap - name.bottom() <= nearest)
+            return QLineF();
+        QLineF leader(QPointF(std::clamp(at.x(), name.left(), name.right()), name.bottom() + f.gap),
+                      at);
+        leader.setLength(leader.length() - 2 * f.dotRadius);
+        return leader;
+    };
+
+    // A break's label stands on the axis by its strokes, under the line when
+    // there is room, above it when not.
+    QList<std::pair<QString, QRect>> breakLabels;
+    for (qsizetype b = 0; b < axis.drives.size(); ++b) {
+        const ProfilePoint &p = *axis.drives[b];
+        const QString text =
+            kilometres(p.driven) + (p.vehicle == QLatin1Char('T')   ? kByTransfer
+                                    : p.vehicle == QLatin1Char('O') ? kByBicycle
+                                                                    : kByCar);
+        const QSize size = page.size(text, kLabelSize);
+        const int x = axis.breakX(b);
+        const int onAxis = bottom - tick - f.pen - f.gap;
+        const QRect r = placer.find(
+            lowestFirst(stack({x - size.width() / 2, x + 2 * tick, x - 2 * tick - size.width()},
+                              {onAxis, onAxis, onAxis}, size)),
+            nameBounds);
+        if (!r.isNull()) {
+            placer.block(r);
+            breakLabels.append({text, r});
+        }
+    }
+
+    // A stage's label: its name above the line, its time below the axis.
+    const QRect timeBounds(QPoint(f.margin, timeTop),
+                           QSize(width - 2 * f.margin, kTimeRows * f.labelHeight));
+    QList<QRect> names(f.stages.size());
+    QList<QRect> times(f.stages.size());
+    QList<QLineF> leaders(f.stages.size());
+    auto label = [&](qsizetype i, bool keep) {
+        const Stage &s = f.stages[i];
+        const QPoint at = dots[i];
+        QRect name, time;
+        if (!s.point->place.isEmpty()) {
+            name = placer.find(above(at, page.size(s.point->place, kLabelSize), keep), nameBounds,
+                               [&](const QRect &r) {
+                                   const QLineF leader = leaderOf(r, at);
+                                   return leader.isNull() || placer.isClear(leader);
+                               });
+            if (name.isNull())
+                return false;
+        }
+        if (!s.time.isEmpty()) {
+            const QSize size = page.size(s.time, kLabelSize);
+            QList<QRect> candidates;
+            for (int row = 0; row < kTimeRows; ++row) {
+                for (int x : {at.x() - size.width() / 2, at.x() - f.dotRadius,
+                              at.x() + f.dotRadius - size.width()})
+                    candidates << QRect(QPoint(x, timeTop + row * f.labelHeight), size);
+            }
+            time = placer.find(candidates, timeBounds);
+            if (time.isNull())
+                return false;
+        }
+        for (const QRect &r : {name, time}) {
+            if (!r.isNull())
+                placer.block(r);
+        }
+        if (!name.isNull())
+            leaders[i] = leaderOf(name, at);
+        if (!leaders[i].isNull())
+            placer.block(leaders[i]);
+        names[i] = name;
+        times[i] = time;
+        return true;
+    };
+    QList<qsizetype> unlabelled;
+    const QList<qsizetype> kept = keptStages(f.stages);
+    for (qsizetype i : kept) {
+        if (!label(i, true))
+            unlabelled.append(i);
+    }
+    for (qsizetype i = 0; i < f.stages.size(); ++i) {
+        if (!kept.contains(i) && !label(i, false))
+            unlabelled.append(i);
+    }
+    wanted = int(unlabelled.size());
+
+    // The others get a number by their dot, as many as the legend lists.
+    const qsizetype capacity = qsizetype(legendRows) * f.legendColumns;
+    const QSize numberSize = page.size(QString::number(f.stages.size()), kMarkSize);
+    QList<QRect> numbers(f.stages.size());
+    QList<qsizetype> marked;
+    const int r = f.dotRadius + 1;
+    for (qsizetype i : unlabelled) {
+        if (marked.size() >= capacity)
+            break;
+        const QPoint at = dots[i];
+        const int w = numberSize.width();
+        const int h = numberSize.height();
+        QRect n = placer.find(
+            {QRect(at.x() + r, at.y() - r - h, w, h), QRect(at.x() - r - w, at.y() - r - h, w, h),
+             QRect(at.x() + r, at.y() + r, w, h), QRect(at.x() - r - w, at.y() + r, w, h)},
+            nameBounds);
+        // Where lines crowd the dot, the number stands higher, tied to it.
+        if (n.isNull()) {
+            n = placer.find(above(at, numberSize, true), nameBounds, [&](const QRect &rect) {
+                const QLineF leader = leaderOf(rect, at);
+                return leader.isNull() || placer.isClear(leader);
+            });
+            if (!n.isNull())
+                leaders[i] = leaderOf(n, at);
+        }
+        // Or below it, where a summit leaves room between its slopes.
+        const auto tieBelow = [&](const QRect &rect) {
+            QLineF leader(at, QPointF(rect.center().x(), rect.top() - f.gap));
+            leader = QLineF(leader.p2(), leader.p1());
+            leader.setLength(std::max(0.0, leader.length() - 2 * f.dotRadius));
+            return leader;
+        };
+        if (n.isNull()) {
+            QList<QRect> below;
+            for (int k = 1; k <= kNumberDrops; ++k)
+                below << QRect(at.x() - w / 2, at.y() + r + k * h, w, h);
+            n = placer.find(below, nameBounds,
+                            [&](const QRect &rect) { return placer.isClear(tieBelow(rect)); });
+            if (!n.isNull())
+                leaders[i] = tieBelow(n);
+        }
+        if (!leaders[i].isNull())
+            placer.block(leaders[i]);
+        if (n.isNull())
+            continue;
+        placer.block(n);
+        numbers[i] = n;
+        marked.append(i);
+    }
+    std::sort(marked.begin(), marked.end());
+
+    for (const auto &[text, r] : breakLabels)
+        page.text(text, kLabelSize, kBlack, r.topLeft());
+    QList<QString> numberTexts(f.stages.size());
+    for (qsizetype k = 0; k < marked.size(); ++k)
+        numberTexts[marked[k]] = QString::number(k + 1);
+    for (qsizetype i = 0; i < f.stages.size(); ++i) {
+        const Stage &s = f.stages[i];
+        if (!leaders[i].isNull())
+            page.line(leaders[i].p1().toPoint(), leaders[i].p2().toPoint(), kLeaderGrey,
+                      std::max(1, f.pen / 2));
+        if (!names[i].isNull())
+            page.text(s.point->place, kLabelSize, kBlack, names[i].topLeft());
+        if (!times[i].isNull())
+            page.text(s.time, kLabelSize, kRed, times[i].topLeft());
+        if (!numbers[i].isNull()) {
+            // Left of the dot, the number ends against it.
+            const QString &text = numberTexts[i];
+            const int x = numbers[i].left() < dots[i].x()
+                              ? numbers[i].right() + 1 - page.size(text, kMarkSize).width()
+                              : numbers[i].left();
+            page.text(text, kMarkSize, kBlack, QPoint(x, numbers[i].top()));
+        }
+    }
+
+    // The legend, by columns: number, place, time.
+    if (!marked.isEmpty()) {
+        const LegendColumns c = legendColumns(f.stages, marked, f.gap, page);
+        const qsizetype rows = ceilDiv(marked.size(), c.across(width - 2 * f.margin));
+        for (qsizetype k = 0; k < marked.size(); ++k) {
+            const Stage &s = f.stages[marked[k]];
+            const int x = f.margin + int(k / rows) * c.pitch();
+            const int y = legendTop + f.gap + int(k % rows) * f.labelHeight;
+            const QString &number = numberTexts[marked[k]];
+            page.text(number, kLabelSize, kBlack,
+                      QPoint(x + c.number - page.size(number, kLabelSize).width(), y));
+            page.text(s.point->place, kLabelSize, kBlack, QPoint(x + c.number + 2 * f.gap, y));
+            page.text(s.time, kLabelSize, kRed, QPoint(x + c.number + c.place + 4 * f.gap, y));
+        }
+    }
+    return page.take();
+}
+
 } // namespace
 
 QList<qint64> Graduations::values() const
@@ -113,6 +798,9 @@ QList<ProfilePoint> elevationProfile(const StringGrid &stages)
     QList<ProfilePoint> points;
     const int last = lastRouteSheetStage(stages);
     qint64 distance = 0;
+    qint64 driven = 0;
+    qint64 longestDrive = 0;
+    QChar vehicle;
     for (int row = 1; row <= last; ++row) {
         if (row > 1) {
             // The leg that leads here leaves the row above.
@@ -120,18 +808,30 @@ QList<ProfilePoint> elevationProfile(const StringGrid &stages)
             const QString &cell = stages.cell(Distance, row - 1);
             const QChar mode = means.isEmpty() ? QChar() : means.at(0);
             if (!cell.isEmpty()) {
-                if (mode == QLatin1Char('M'))
+                if (mode == QLatin1Char('M')) {
                     distance += parse_integer(cell);
-                else if (mode == QLatin1Char('V') || mode == QLatin1Char('T') ||
-                         mode == QLatin1Char('O'))
-                    distance += qint64(parse_integer(cell)) * kMetresPerKilometre;
+                } else if (mode == QLatin1Char('V') || mode == QLatin1Char('T') ||
+                           mode == QLatin1Char('O')) {
+                    const qint64 leg = qint64(parse_integer(cell)) * kMetresPerKilometre;
+                    distance += leg;
+                    // Every means other than the feet may be shortened behind
+                    // a break, so that the walk fills the page.
+                    driven += leg;
+                    if (leg > longestDrive) {
+                        longestDrive = leg;
+                        vehicle = mode;
+                    }
+                }
             }
         }
         const QString &altitude = stages.cell(Altitude, row);
         if (altitude.isEmpty())
             continue;
         points.append({distance, parse_integer(altitude), stages.cell(Place, row),
-                       stages.cell(Time, row), row});
+                       stages.cell(Time, row), row, driven, vehicle});
+        driven = 0;
+        longestDrive = 0;
+        vehicle = QChar();
     }
     return points;
 }
@@ -177,101 +877,72 @@ QList<SheetOperation> profileLayout(const QList<ProfilePoint> &points, const Pro
     const int gap = std::max(1, int(std::lround(shorter * kGapShare)));
     const int pen = std::max(kMinimumPen, size.width() / kWidthPerPen);
 
-    // Header: the title on the left, the date on the right, the totals below.
+    // Header: the title on the left, the date on the right, or below it when
+    // they would meet, the totals below.
     const QSize titleSize = page.size(header.title, kTitleSize);
     page.text(header.title, kTitleSize, kBlue, QPoint(margin, margin));
     const QSize dateSize = page.size(header.date, kDateSize);
+    const bool dateBelow =
+        margin + titleSize.width() + gap > size.width() - margin - dateSize.width();
+    const int dateBottom = margin + titleSize.height() + (dateBelow ? gap + dateSize.height() : 0);
     page.text(header.date, kDateSize, kBlack,
-              QPoint(size.width() - margin - dateSize.width(),
-                     margin + titleSize.height() - dateSize.height()));
-    int y = margin + std::max(titleSize.height(), dateSize.height()) + gap;
+              QPoint(size.width() - margin - dateSize.width(), dateBottom - dateSize.height()));
+    int y = std::max(margin + titleSize.height(), dateBottom) + gap;
     const QString totals = RouteSheet::kClimbLabel + metres(header.totals.climb) +
                            QStringLiteral("    ") + RouteSheet::kDescentLabel +
                            metres(header.totals.descent);
     page.text(totals, kTotalsSize, kBlack, QPoint(margin, y));
     y += page.size(totals, kTotalsSize).height() + gap;
 
-    if (points.size() < ElevationProfile::kMinimumPoints) {
-        page.text(ElevationProfile::kTooFewAltitudes, kTotalsSize, kRed, QPoint(margin, y + gap));
+    if (points.size() < kMinimumPoints) {
+        page.text(kTooFewAltitudes, kTotalsSize, kRed, QPoint(margin, y + gap));
         return page.take();
     }
 
-    qint64 lowest = points.first().altitude;
-    qint64 highest = lowest;
-    qint64 farthest = 0;
+    Frame f{points, stagesOf(points), size, margin, gap, pen, y};
+    f.labelHeight = page.size(QStringLiteral("0"), kLabelSize).height();
+    f.graduationHeight = page.size(QStringLiteral("0"), kGraduationSize).height();
+    f.dotRadius = kDotPens * pen / 2 + 1;
+    f.clearance = gap + f.dotRadius;
+    // Below the lowest altitude, whose graduation stands half below the axis.
+    f.below = std::max(f.clearance, f.graduationHeight / 2 + gap);
+    f.lowest = points.first().altitude;
+    f.highest = f.lowest;
+    qint64 farthest = kShortestDistanceAxis;
     for (const ProfilePoint &p : points) {
-        lowest = std::min(lowest, p.altitude);
-        highest = std::max(highest, p.altitude);
+        f.lowest = std::min(f.lowest, p.altitude);
+        f.highest = std::max(f.highest, p.altitude);
         farthest = std::max(farthest, p.distance);
     }
-    const Graduations altitudes = roundGraduations(lowest, highest);
-    const Graduations distances =
-        roundGraduations(0, farthest > 0 ? farthest : ElevationProfile::kShortestDistanceAxis);
+    f.lastDistanceHalf =
+        page.size(kilometres(ceilDiv(farthest, kShortestDistanceStep) * kShortestDistanceStep),
+                  kGraduationSize)
+            .width() /
+        2;
+    QList<qsizetype> every(f.stages.size());
+    std::iota(every.begin(), every.end(), 0);
+    f.legendColumns = legendColumns(f.stages, every, gap, page).across(size.width() - 2 * margin);
+    const int chartHeight = size.height() - margin - kTimeRows * f.labelHeight -
+                            f.graduationHeight - 2 * gap - f.below -
+                            (y + 2 * f.labelHeight + 2 * gap + kDotPens * pen);
+    f.maximumLegendRows =
+        std::max(0, std::min(int(size.height() * kLegendShare), chartHeight / 2) / f.labelHeight);
 
-    // The chart leaves room for the altitude labels on the left, the place
-    // names above, the distances and the times of day below.
-    const int labelHeight = page.size(QStringLiteral("0"), kLabelSize).height();
-    const int graduationHeight = page.size(QStringLiteral("0"), kGraduationSize).height();
-    int widestAltitude = 0;
-    for (qint64 v : altitudes.values())
-        widestAltitude = std::max(widestAltitude, page.size(metres(v), kGraduationSize).width());
-    const int lastDistanceHalf = page.size(metres(distances.last), kGraduationSize).width() / 2;
-    const QRect chart(
-        QPoint(margin + widestAltitude + gap, y + 2 * labelHeight + 2 * gap + kDotPens * pen),
-        QPoint(size.width() - margin - lastDistanceHalf,
-               size.height() - margin - graduationHeight - 2 * labelHeight - 3 * gap));
-    if (chart.width() <= 0 || chart.height() <= 0)
-        return page.take();
-
-    auto xOf = [&](qint64 d) { return scaled(d, distances, chart.left(), chart.right()); };
-    auto yOf = [&](qint64 a) { return scaled(a, altitudes, chart.bottom(), chart.top()); };
-
-    for (qint64 v : altitudes.values()) {
-        const int gy = yOf(v);
-        page.line(QPoint(chart.left(), gy), QPoint(chart.right(), gy), kGridGrey, 1);
-        const QString text = metres(v);
-        const QSize s = page.size(text, kGraduationSize);
-        page.text(text, kGraduationSize, kBlack,
-                  QPoint(chart.left() - gap - s.width(), gy - s.height() / 2));
+    // The legend takes the rows its marks need, which in turn depend on the
+    // chart's height that it leaves.
+    QList<Op> ops = page.take();
+    QList<Op> chart;
+    int rows = 0;
+    for (int pass = 0; pass < kLegendPasses; ++pass) {
+        int wanted = 0;
+        QList<Op> attempt = chartLayout(f, rows, metrics, wanted);
+        if (attempt.isEmpty())
+            break;
+        chart = std::move(attempt);
+        const int needed = std::min(f.maximumLegendRows, int(ceilDiv(wanted, f.legendColumns)));
+        if (needed <= rows)
+            break;
+        rows = needed;
     }
-    for (qint64 v : distances.values()) {
-        const int gx = xOf(v);
-        page.line(QPoint(gx, chart.top()), QPoint(gx, chart.bottom()), kGridGrey, 1);
-        const QString text = metres(v);
-        const QSize s = page.size(text, kGraduationSize);
-        page.text(text, kGraduationSize, kBlack, QPoint(gx - s.width() / 2, chart.bottom() + gap));
-    }
-    page.line(chart.bottomLeft(), chart.topLeft(), kBlack, pen);
-    page.line(chart.bottomLeft(), chart.bottomRight(), kBlack, pen);
-
-    for (qsizetype i = 1; i < points.size(); ++i)
-        page.line(QPoint(xOf(points[i - 1].distance), yOf(points[i - 1].altitude)),
-                  QPoint(xOf(points[i].distance), yOf(points[i].altitude)), kGreen, pen);
-    // A stop is two stages at one place: one mark, its arrival and departure
-    // times together. Neighbouring labels alternate between two rows so that
-    // close places do not print over each other.
-    const int timeTop = chart.bottom() + graduationHeight + 2 * gap;
-    int mark = 0;
-    for (qsizetype i = 0; i < points.size(); ++mark) {
-        const ProfilePoint &p = points[i];
-        qsizetype last = i;
-        while (last + 1 < points.size() && points[last + 1].distance == p.distance &&
-               points[last + 1].altitude == p.altitude && points[last + 1].place == p.place)
-            ++last;
-        QString time = p.time;
-        if (!points[last].time.isEmpty() && points[last].time != p.time)
-            time += QStringLiteral(" - ") + points[last].time;
-        i = last + 1;
-
-        const int row = (mark % 2) * labelHeight;
-        const QPoint at(xOf(p.distance), yOf(p.altitude));
-        page.line(at - QPoint(1, 0), at + QPoint(1, 0), kRed, kDotPens * pen);
-        const QSize name = page.size(p.place, kLabelSize);
-        page.text(
-            p.place, kLabelSize, kBlack,
-            QPoint(at.x() - name.width() / 2, at.y() - gap - kDotPens * pen - name.height() - row));
-        const QSize timeSize = page.size(time, kLabelSize);
-        page.text(time, kLabelSize, kRed, QPoint(at.x() - timeSize.width() / 2, timeTop + row));
-    }
-    return page.take();
+    return ops + chart;
 }

@@ -18,6 +18,8 @@ struct ProfilePoint
     QString place;
     QString time; // the stage's time of day as the grid shows it
     int row = 0;
+    qint64 driven = 0; // metres of car, bicycle and transfer legs since the point before
+    QChar vehicle;     // 'V', 'O' or 'T': the means of the longest of those legs
 
     bool operator==(const ProfilePoint &other) const = default;
 };
@@ -46,11 +48,22 @@ constexpr int kMaximumSteps = 8;
 constexpr qint64 kFlatMargin = 50;
 // The distance axis of a profile whose stages all stand at one place.
 constexpr qint64 kShortestDistanceAxis = 1000;
+// The distance axis is graduated in kilometres, by steps of at least this
+// many metres.
+constexpr qint64 kShortestDistanceStep = 100;
+// A drive longer than this share of the whole distance is shortened behind a
+// break of the distance axis, so that the walk fills the page.
+constexpr int kDriveShareDivisor = 4;
+// What the break's label adds to the kilometres driven.
+inline const QString kByCar = QStringLiteral(" en voiture");
+inline const QString kByTransfer = QStringLiteral(" en transfert");
+inline const QString kByBicycle = QStringLiteral(" à vélo");
 } // namespace ElevationProfile
 
 // The stages 1..last named stage that have an altitude, each at the distance
 // of the legs before it: walking legs in metres, car, transfer and bicycle
-// legs in kilometres; stops and unknown codes cover no ground. Throws
+// legs in kilometres; stops and unknown codes cover no ground. Each point
+// also tells how far its car and transfer legs went. Throws
 // "'%s' n'est pas une valeur entière correcte" for an altitude or distance it
 // needs that is not a whole number.
 QList<ProfilePoint> elevationProfile(const StringGrid &stages);
@@ -75,8 +88,16 @@ struct ProfileHeader
 ProfileHeader profileHeader(const StringGrid &stages, const QString &title, const QString &date);
 
 // The profile page of `size` device pixels as drawing operations: title and
-// date, climb and descent, the axes in metres with their graduations, the
-// line through the points with the place names above and the times of day
-// below the distance axis. With fewer than two points the page says so.
+// date, climb and descent, the altitude axis in metres and the distance axis
+// in kilometres with round graduations, the line through the points with the
+// place names above it and the times of day below the distance axis. A drive
+// longer than a quarter of the whole is shortened behind a break, marked by
+// slanted strokes on the axis and on the line and labelled with its
+// kilometres. No two texts overlap and the line crosses none: the start, the
+// finish, the highest and the lowest stage and every stop keep their labels,
+// tied to their dots by a leader when they stand far above them; the stages
+// that find no room for theirs get a number by their dot and a line in the
+// legend at the bottom, as room allows. With fewer than two points the page
+// says so.
 QList<SheetOperation> profileLayout(const QList<ProfilePoint> &points, const ProfileHeader &header,
                                     const QSize &size, const TextMetrics &metrics);

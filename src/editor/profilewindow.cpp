@@ -2,6 +2,7 @@
 
 #include "platform/guard.h"
 #include "platform/platform.h"
+#include "printers.h"
 #include "routesheetprint.h"
 #include "sheetpainter.h"
 
@@ -92,9 +93,11 @@ void ProfileWindow::ImprimerClick()
         m_printer->setPageOrientation(QPageLayout::Landscape);
     }
     QPrinter &printer = *m_printer;
+    // Named before the dialog, which proposes the file from it.
+    const QString job = kJobTitlePrefix + m_header.title;
+    PrintJob::prepare(printer, job, job);
     if (!m_platform.printDialog(this, printer))
         return;
-    printer.setDocName(kJobTitlePrefix + m_header.title);
     const DeviceTextMetrics metrics(&printer);
     printRouteSheet(printer, profileLayout(m_points, m_header,
                                            QSize(printer.width(), printer.height()), metrics));

@@ -169,6 +169,9 @@ private slots:
         profile->Imprimer->click();
         QCOMPARE(profile->points().size(), 2);
         QCOMPARE(profile->header().totals.climb, 600);
+        // The dialog proposes a file named after the profile, not "print.pdf".
+        QCOMPARE(w.platform.printersShown.last().docName, QStringLiteral("Profil de Tour du lac"));
+        QCOMPARE(w.platform.printersShown.last().orientation, QPageLayout::Landscape);
         // A cell being typed that does not read leaves the page as it was;
         // printing says why.
         g.setCell(Altitude, 2, "16x");

@@ -12,6 +12,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTime>
 
 namespace {
 
@@ -75,6 +76,77 @@ QStringList texts(const QList<Op> &ops)
 const QColor kGreen(0, 128, 0);
 const QColor kBlack(0, 0, 0);
 
+QRect rectOf(const Op &text)
+{
+    return QRect(text.from, FixedMetrics().textSize(text.text, text.pointSize));
+}
+
+// Whether a rule passes over a rectangle, stepping along it by quarter pixels.
+bool passesOver(const Op &rule, const QRect &r)
+{
+    const QLineF line(rule.from, rule.to);
+    if (!QRectF(rule.from, rule.to).normalized().adjusted(-1, -1, 1, 1).intersects(r))
+        return false;
+    const int steps = std::max(1, int(std::ceil(line.length() * 4)));
+    for (int k = 0; k <= steps; ++k) {
+        if (QRectF(r).contains(line.pointAt(double(k) / steps)))
+            return true;
+    }
+    return false;
+}
+
+// The first text off the page, over another text or under the line; empty
+// when there is none.
+QString clash(const QList<Op> &ops, const QSize &size)
+{
+    const QList<Op> all = ofKind(ops, Op::Kind::Text);
+    for (qsizetype i = 0; i < all.size(); ++i) {
+        const QRect a = rectOf(all[i]);
+        if (!QRect(QPoint(0, 0), size).contains(a))
+            return all[i].text + " off the page";
+        for (qsizetype j = i + 1; j < all.size(); ++j) {
+            if (a.intersects(rectOf(all[j])))
+                return all[i].text + " over " + all[j].text;
+        }
+        for (const Op &rule : ofKind(ops, Op::Kind::Rule, kGreen)) {
+            if (passesOver(rule, a))
+                return all[i].text + " under the line";
+        }
+    }
+    return {};
+}
+
+// The distance graduations: the texts in kilometres at their size.
+QStringList distanceGraduations(const QList<Op> &ops)
+{
+    QStringList out;
+    for (const Op &op : ofKind(ops, Op::Kind::Text)) {
+        if (op.pointSize == 9 && op.text.endsWith(" km"))
+            out << op.text;
+    }
+    return out;
+}
+
+// A day that starts with 38 km by car, then 29 stages on foot: 27 legs of
+// 400 m, the summit at row 20 and a stop at the refuge, rows 12 and 13.
+StringGrid drivenDay()
+{
+    QList<QStringList> rows{{"Maison", "VA", "200", "38", "07:00"}};
+    for (int r = 2; r <= 30; ++r) {
+        const QString place = r == 2               ? QStringLiteral("Parking")
+                              : r == 12 || r == 13 ? QStringLiteral("Refuge")
+                              : r == 20            ? QStringLiteral("Sommet")
+                              : r == 30            ? QStringLiteral("Arrivée")
+                                                   : QStringLiteral("Borne %1").arg(r);
+        const QString means = r == 30 ? "" : r == 12 ? "PR" : "MP";
+        const int altitude = r == 20 ? 1500 : 900 + 30 * ((r == 13 ? 12 : r) % 4);
+        const int minutes = 10 * (r - 2) + (r >= 13 ? 35 : 0);
+        rows.append({place, means, QString::number(altitude), means == "MP" ? "400" : "",
+                     QTime(8, 0).addSecs(60 * minutes).toString("hh:mm")});
+    }
+    return stages(rows);
+}
+
 } // namespace
 
 // The elevation profile: its points, its graduations and its page.
@@ -86,9 +158,9 @@ private slots:
     {
         // The parking and the station have no altitude; the stop covers no
         // ground.
-        const QList<ProfilePoint> expected = {{0, 1000, "Le Village", "08:00", 1},
-                                              {2000, 1000, "La Chapelle", "08:30", 2},
-                                              {3000, 1300, "Le Refuge", "09:30", 3}};
+        const QList<ProfilePoint> expected = {{0, 1000, "Le Village", "08:00", 1, 0, QChar()},
+                                              {2000, 1000, "La Chapelle", "08:30", 2, 0, QChar()},
+                                              {3000, 1300, "Le Refuge", "09:30", 3, 0, QChar()}};
         QCOMPARE(elevationProfile(workedItinerary()), expected);
     }
 
@@ -103,13 +175,19 @@ private slots:
                                         {"Sommet", "TF", "950", "2"},
                                         {"", "", "", ""},
                                         {"Vallée", "", "300", ""}});
-        QList<qint64> distances, altitudes;
+        QList<qint64> distances, altitudes, driven;
+        QString vehicles;
         for (const ProfilePoint &p : elevationProfile(grid)) {
             distances << p.distance;
             altitudes << p.altitude;
+            driven << p.driven;
+            vehicles += p.vehicle.isNull() ? QLatin1Char('-') : p.vehicle;
         }
         QCOMPARE(distances, (QList<qint64>{0, 12000, 15000, 15800, 16300, 16300, 18300}));
         QCOMPARE(altitudes, (QList<qint64>{200, 500, 700, 700, 900, 950, 300}));
+        // The car, the bicycle and the transfer may go behind a break.
+        QCOMPARE(driven, (QList<qint64>{0, 12000, 3000, 0, 0, 0, 2000}));
+        QCOMPARE(vehicles, QStringLiteral("-VO---T"));
     }
 
     void unreadableCellStopsIt()
@@ -150,9 +228,9 @@ private slots:
                      "Tour du lac", "14/07/2024",  "Dénivelée cumulée : 300 m    Descente : 0 m",
                      "1000 m",      "1050 m",      "1100 m",
                      "1150 m",      "1200 m",      "1250 m",
-                     "1300 m",      "0 m",         "500 m",
-                     "1000 m",      "1500 m",      "2000 m",
-                     "2500 m",      "3000 m",      "Le Village",
+                     "1300 m",      "0 km",        "0,5 km",
+                     "1 km",        "1,5 km",      "2 km",
+                     "2,5 km",      "3 km",        "Le Village",
                      "08:00",       "La Chapelle", "08:30",
                      "Le Refuge",   "09:30"}));
         // The axes: the altitude axis up the left, the distance axis along the
@@ -177,6 +255,15 @@ private slots:
         QCOMPARE(ofKind(ops, Op::Kind::Rule, QColor(200, 200, 200)).size(), 7 + 7);
         for (const Op &op : ofKind(ops, Op::Kind::Text))
             QVERIFY(QRect(0, 0, 3000, 2000).contains(op.from));
+        // No text covers another or lies under the line, on this page or in
+        // a small window, where the three stages keep their labels.
+        QCOMPARE(clash(ops, QSize(3000, 2000)), QString());
+        const QList<Op> small =
+            profileLayout(elevationProfile(grid), header, QSize(600, 400), FixedMetrics());
+        QCOMPARE(clash(small, QSize(600, 400)), QString());
+        QCOMPARE(
+            texts(small).mid(texts(small).size() - 6),
+            (QStringList{"Le Village", "08:00", "La Chapelle", "08:30", "Le Refuge", "09:30"}));
     }
 
     void aStopIsOneMarkWithBothTimes()
@@ -190,16 +277,91 @@ private slots:
         const QStringList all = texts(ops);
         QCOMPARE(all.mid(all.size() - 6),
                  (QStringList{"Parking", "08:30", "Lac", "09:16 - 09:31", "Col", "10:38"}));
-        // Neighbouring labels alternate between two rows.
+        // With room to spare, each name stands centred over its mark, but for
+        // the first, which starts right of it, clear of the altitude axis.
         const QList<Op> labels = ofKind(ops, Op::Kind::Text, kBlack);
         const QList<Op> marks = ofKind(ops, Op::Kind::Rule, QColor(255, 0, 0));
         QCOMPARE(marks.size(), 3);
         const qsizetype parking = labels.size() - 3;
         QCOMPARE(labels[parking].text, QStringLiteral("Parking"));
         const int lineHeight = 2 * 8;
-        const int firstAbove = marks[0].from.y() - labels[parking].from.y();
-        const int secondAbove = marks[1].from.y() - labels[parking + 1].from.y();
-        QCOMPARE(secondAbove - firstAbove, lineHeight);
+        for (int k = 0; k < 3; ++k) {
+            const Op &name = labels[parking + k];
+            if (k == 0)
+                QVERIFY(name.from.x() > marks[k].from.x() + 1);
+            else
+                QCOMPARE(name.from.x() + int(name.text.size()) * 8 / 2, marks[k].from.x() + 1);
+            QVERIFY(name.from.y() + lineHeight < marks[k].from.y());
+        }
+        QCOMPARE(clash(ops, QSize(3000, 2000)), QString());
+    }
+
+    void aDriveIsShortenedBehindABreak()
+    {
+        const StringGrid grid = drivenDay();
+        const QList<ProfilePoint> points = elevationProfile(grid);
+        QCOMPARE(points.size(), 30);
+        // 38 km driven and 27 x 400 m walked: 48.8 km, of which the drive is
+        // more than a quarter. The walk from 38 to 48.8 km in steps of 1 km
+        // would take 11 > 8 steps; in steps of 2 km it takes 6, to 50 km.
+        const QStringList distances{"0 km",  "38 km", "40 km", "42 km",
+                                    "44 km", "46 km", "48 km", "50 km"};
+        for (const QSize size : {QSize(3300, 2300), QSize(600, 400)}) {
+            const QList<Op> ops =
+                profileLayout(points, profileHeader(grid, "Tour", "D"), size, FixedMetrics());
+            QCOMPARE(clash(ops, size), QString());
+            QCOMPARE(distanceGraduations(ops), distances);
+            const QStringList all = texts(ops);
+            QCOMPARE(all.count(QStringLiteral("38 km en voiture")), 1);
+            for (const char *kept :
+                 {"Maison", "07:00", "Arrivée", "13:15", "Sommet", "Refuge", "09:40 - 10:25"})
+                QVERIFY2(all.contains(QString::fromUtf8(kept)), kept);
+            // Two slanted strokes on the axis, two on the line.
+            int slanted = 0;
+            for (const Op &rule : ofKind(ops, Op::Kind::Rule, kBlack))
+                slanted += rule.from.x() != rule.to.x() && rule.from.y() != rule.to.y();
+            QCOMPARE(slanted, 4);
+            // One dot a stage, the refuge's two rows one stop; the walk fills
+            // the page: the parking stands in the chart's first fifth.
+            const QList<Op> dots = ofKind(ops, Op::Kind::Rule, QColor(255, 0, 0));
+            QCOMPARE(dots.size(), 29);
+            const int chart = dots.last().from.x() - dots[0].from.x();
+            QVERIFY(dots[1].from.x() - dots[0].from.x() < chart / 5);
+            // The numbers by the dots are those of the legend, 1 to n.
+            QStringList marks, legend;
+            for (const Op &op : ofKind(ops, Op::Kind::Text)) {
+                bool number = false;
+                op.text.toInt(&number);
+                if (number)
+                    (op.pointSize == 7 ? marks : legend) << op.text;
+            }
+            QCOMPARE(legend, marks);
+            for (qsizetype k = 0; k < marks.size(); ++k)
+                QCOMPARE(marks[k], QString::number(k + 1));
+            if (size.width() == 600)
+                QVERIFY(!marks.isEmpty());
+        }
+    }
+
+    void fiftyStagesCloseTogether()
+    {
+        QList<QStringList> rows;
+        for (int r = 1; r <= 50; ++r)
+            rows.append({QStringLiteral("Point %1").arg(r), r < 50 ? "MP" : "",
+                         QString::number(1000 + 10 * (r % 5)), "100",
+                         QTime(8, 0).addSecs(120 * r).toString("hh:mm")});
+        const StringGrid grid = stages(rows);
+        // 4.9 km: steps of 500 m would take 10 > 8, steps of 1 km take 5. The
+        // highest is point 4 (1040 m), the lowest point 5 (1000 m).
+        const QStringList distances{"0 km", "1 km", "2 km", "3 km", "4 km", "5 km"};
+        for (const QSize size : {QSize(3300, 2300), QSize(600, 400)}) {
+            const QList<Op> ops = profileLayout(
+                elevationProfile(grid), profileHeader(grid, "T", "D"), size, FixedMetrics());
+            QCOMPARE(clash(ops, size), QString());
+            QCOMPARE(distanceGraduations(ops), distances);
+            for (const QString kept : {"Point 1", "Point 50", "Point 4", "Point 5"})
+                QVERIFY2(texts(ops).contains(kept), qPrintable(kept));
+        }
     }
 
     void tooFewAltitudesAndHugeOnes()
