@@ -723,8 +723,10 @@ QList<Op> chartLayout(const Frame &f, int legendRows, const TextMetrics &metrics
         };
         if (n.isNull()) {
             QList<QRect> below;
-            for (int k = 1; k <= kNumberDrops; ++k)
-                below << QRect(at.x() - w / 2, at.y() + r + k * h, w, h);
+            for (int k = 1; k <= kNumberDrops; ++k) {
+                for (int x : {at.x() - w / 2, at.x() + w, at.x() - 2 * w})
+                    below << QRect(x, at.y() + r + k * h, w, h);
+            }
             n = placer.find(below, nameBounds,
                             [&](const QRect &rect) { return placer.isClear(tieBelow(rect)); });
             if (!n.isNull())

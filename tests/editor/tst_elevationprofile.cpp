@@ -343,6 +343,36 @@ private slots:
         }
     }
 
+    // A day there and back by car, transfer and bicycle around a short walk
+    // to a lake: the summit's stages crowd one another, yet every stage is
+    // named once, by its label or by a number in the legend.
+    void everyStageIsNamedOnceAroundASummit()
+    {
+        const StringGrid grid = stages({{"Saint-Martin", "VA", "180", "64", "07:45"},
+                                        {"Sortie 7", "VD", "350", "18", "08:23"},
+                                        {"Pont", "TD", "640", "11", "08:45"},
+                                        {"Parking", "OM", "780", "4", "08:58"},
+                                        {"Bois", "MP", "921", "490", "09:14"},
+                                        {"Lac", "PR", "953", "", "09:21"},
+                                        {"Lac", "MP", "953", "490", "10:21"},
+                                        {"Bois", "OD", "921", "4", "10:28"},
+                                        {"Parking", "TD", "780", "11", "10:38"},
+                                        {"Pont", "VD", "640", "18", "10:51"},
+                                        {"Sortie 7", "VA", "350", "64", "11:13"},
+                                        {"Saint-Martin", "", "180", "", "11:51"}});
+        const QSize size(900, 600);
+        const QList<Op> ops =
+            profileLayout(elevationProfile(grid), profileHeader(grid, "T", "D"), size, FixedMetrics());
+        QCOMPARE(clash(ops, size), QString());
+        const QStringList all = texts(ops);
+        for (const char *place : {"Saint-Martin", "Sortie 7", "Pont", "Parking", "Bois"})
+            QCOMPARE(all.count(QString::fromUtf8(place)), 2);
+        QCOMPARE(all.count(QStringLiteral("Lac")), 1);
+        QCOMPARE(all.count(QStringLiteral("09:21 - 10:21")), 1);
+        // Both 64 km drives are more than a quarter of the 194.98 km.
+        QCOMPARE(all.count(QStringLiteral("64 km en voiture")), 2);
+    }
+
     void fiftyStagesCloseTogether()
     {
         QList<QStringList> rows;

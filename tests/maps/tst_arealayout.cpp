@@ -411,6 +411,21 @@ private slots:
                                                             "Serr\u2026")));
     }
 
+    // The print preview keeps every page's picture until it closes: in all
+    // at most 32 MiB at four bytes a dot, whatever the number of pages.
+    void previewKeepsThePicturesSmall()
+    {
+        AreaGrid grid;
+        AreaPage page;
+        page.target = QRect(0, 94, 4000, 3000);
+        grid.pages = {page, page};
+        // sqrt(8 388 608 / 24 000 000) dots a dot.
+        QCOMPARE(std::lround(AreaPrint::previewReduction(grid) * 10000), 5912);
+        page.target = QRect(0, 94, 2000, 2000); // 4 000 000 dots: no need
+        grid.pages = {page};
+        QCOMPARE(AreaPrint::previewReduction(grid), 1.0);
+    }
+
     void layoutOfThePages()
     {
         const AreaMap map = scan();
