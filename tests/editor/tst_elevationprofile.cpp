@@ -317,9 +317,26 @@ private slots:
                  {"Maison", "07:00", "Arrivée", "13:15", "Sommet", "Refuge", "09:40 - 10:25"})
                 QVERIFY2(all.contains(QString::fromUtf8(kept)), kept);
             // Two slanted strokes on the axis, two on the line.
+            // They stand between the graduations "0 km" and "38 km", and
+            // the label by them.
             int slanted = 0;
-            for (const Op &rule : ofKind(ops, Op::Kind::Rule, kBlack))
-                slanted += rule.from.x() != rule.to.x() && rule.from.y() != rule.to.y();
+            const auto middleOf = [&](const QString &text) {
+                for (const Op &op : ofKind(ops, Op::Kind::Text)) {
+                    if (op.text == text)
+                        return rectOf(op).center().x();
+                }
+                return -1;
+            };
+            const int zero = middleOf(QStringLiteral("0 km"));
+            const int parking = middleOf(QStringLiteral("38 km"));
+            const int label = middleOf(QStringLiteral("38 km en voiture"));
+            for (const Op &rule : ofKind(ops, Op::Kind::Rule, kBlack)) {
+                if (rule.from.x() == rule.to.x() || rule.from.y() == rule.to.y())
+                    continue;
+                ++slanted;
+                QVERIFY(zero < rule.from.x() && rule.to.x() < parking);
+                QVERIFY(std::abs(label - rule.from.x()) < 16 * 8);
+            }
             QCOMPARE(slanted, 4);
             // One dot a stage, the refuge's two rows one stop; the walk fills
             // the page: the parking stands in the chart's first fifth.
