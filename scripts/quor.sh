@@ -7,7 +7,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake ninja-build g++ qt6-base-dev qt6-translations-l10n libjpeg62-turbo-dev
-  fonts-liberation desktop-file-utils libproj-dev proj-data proj-bin gpsbabel)
+  fonts-liberation desktop-file-utils libproj-dev proj-data proj-bin gpsbabel
+  libgdal-dev gdal-bin)
 
 missing=()
 for p in "${packages[@]}"; do
