@@ -144,6 +144,10 @@ void TQuor::buildMenus()
         action(Projet1, QStringLiteral("Ouvrir1"), QStringLiteral("&Ouvrir"), HelpContext::Main);
     Nouveau1 =
         action(Projet1, QStringLiteral("Nouveau1"), QStringLiteral("&Nouveau"), HelpContext::Main);
+    // Beside the project's own commands: the elevation model it uses.
+    ModeleTerrain1 = action(Projet1, QStringLiteral("ModeleTerrain1"), TerrainCommand::kCaption,
+                            HelpContext::Map);
+    guardedSlot(ModeleTerrain1, &TQuor::ModeleTerrain1Click);
     Projet1->addSeparator();
     Quitter2 =
         action(Projet1, QStringLiteral("Quitter2"), QStringLiteral("&Quitter"), HelpContext::Main);
@@ -659,4 +663,9 @@ void TQuor::Profil1Click()
     m_profile->show();
     m_profile->raise();
     m_profile->activateWindow();
+}
+
+void TQuor::ModeleTerrain1Click()
+{
+    TerrainCommand::run(m_platform, this, m_state, std::nullopt);
 }

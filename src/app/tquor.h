@@ -69,6 +69,7 @@ public:
     void Gps1Click();
     void ExporterGpx1Click();
     void ImPrimmer1Click();
+    void ModeleTerrain1Click();
     void Profil1Click();
 
     // Runs before every move of the stage grid's cursor.
@@ -89,6 +90,7 @@ public:
     QMenu *Projet1 = nullptr;
     QAction *Ouvrir1 = nullptr;
     QAction *Nouveau1 = nullptr;
+    QAction *ModeleTerrain1 = nullptr; // "Modèle de terrain…"
     QAction *Quitter2 = nullptr;
     QMenu *Voyages1 = nullptr;
     QAction *Enregistrer1 = nullptr;

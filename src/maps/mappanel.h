@@ -3,6 +3,7 @@
 #include <QFrame>
 
 #include <functional>
+#include <optional>
 
 class MapSession;
 class Platform;
@@ -26,6 +27,16 @@ struct MapPanelHost
     std::function<void()> refresh;
     // The window's printer for each kind of printout, kept for its life.
     std::function<QPrinter &(Printout)> printer;
+    // The ground's altitude at a position of the map from the project's
+    // elevation model, in whole metres; none without a model or where it has
+    // none. With `report`, a model that cannot be used throws its message
+    // (once).
+    std::function<std::optional<QString>(double easting, double northing, bool report)>
+        groundAltitude;
+    // Whether the project has chosen an elevation model.
+    std::function<bool()> hasTerrain;
+    // "Modèle de terrain…".
+    std::function<void()> chooseTerrain;
 };
 
 // One side panel of the map window, docked on its right: lime green with red

@@ -17,6 +17,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 
 struct AppState;
 
@@ -188,6 +189,19 @@ public:
     void selectWaypoint();
     // Every change of the altitude text, typed or shown by a selection.
     void setAltitude(const QString &text);
+
+    // The ground's altitude at a position of the map, in whole metres, from
+    // the project's elevation model; none where it has none. A new waypoint
+    // whose altitude was not typed since the last one takes it. The window
+    // gives it; the session only calls it.
+    using GroundAltitude = std::function<std::optional<QString>(double easting, double northing)>;
+    void setGroundAltitude(GroundAltitude ground) { m_groundAltitude = std::move(ground); }
+    // The open route's waypoints that have an altitude.
+    int waypointsWithAltitude() const;
+    // "Altitudes": the ground's altitude for every waypoint of the open route
+    // that has none, and with `replace` for the others too; the file is
+    // written once. Answers how many waypoints changed.
+    int fillAltitudes(bool replace);
     void deleteWaypoint();
     // "Haut", "Bas", "Gauch", "Droit": the selected waypoint's label moves.
     void moveLabel(RouteFiles::WaypointLine offset, int delta);
@@ -284,4 +298,8 @@ private:
     WaypointTexts m_waypointTexts;
     QString m_pendingLabel;
     bool m_editButtonsEnabled = false;
+    // Whether the altitude was typed since the last waypoint was placed or
+    // selected.
+    bool m_altitudeTyped = false;
+    GroundAltitude m_groundAltitude;
 };

@@ -182,6 +182,13 @@ void MapSession::placeWaypoint()
         WaypointList::freeWaypointLabel(routeCode(), m_waypointLines);
     if (!label)
         throw QuorError(WaypointList::noFreeLabelMessage(routeCode()));
+    // Without an altitude typed for it, the waypoint stands on the ground.
+    if (!m_altitudeTyped && m_groundAltitude) {
+        if (const std::optional<QString> ground = m_groundAltitude(
+                m_waypointTexts.easting.toDouble(), m_waypointTexts.northing.toDouble()))
+            m_waypointTexts.altitude = *ground;
+    }
+    m_altitudeTyped = false;
     m_pendingLabel = *label;
     // After the selected item; at the end when it is the last or the list is
     // empty, at the top when nothing is selected.
@@ -213,14 +220,57 @@ void MapSession::selectWaypoint()
         if (record.altitude() != m_waypointTexts.altitude)
             setAltitude(QString(record.altitude()));
     }
+    m_altitudeTyped = false;
     m_editButtonsEnabled = true;
     emit changed();
+}
+
+int MapSession::waypointsWithAltitude() const
+{
+    int count = 0;
+    for (int k = 0; k < RouteFiles::waypointCount(m_waypointLines); ++k)
+        count += !RouteFiles::waypointField(m_waypointLines, k, RouteFiles::Altitude).isEmpty();
+    return count;
+}
+
+int MapSession::fillAltitudes(bool replace)
+{
+    if (!m_ready || !m_groundAltitude)
+        return 0;
+    QStringList lines = m_waypointLines;
+    int filled = 0;
+    for (int k = 0; k < RouteFiles::waypointCount(lines); ++k) {
+        const RouteFiles::WaypointRecord record(lines, qsizetype(k) * RouteFiles::kLinesPerWaypoint);
+        if (!replace && !record.altitude().isEmpty())
+            continue;
+        // A waypoint placed on a map of another grid is not this map's.
+        if (record.zone() != m_waypointTexts.zone || record.letter() != m_waypointTexts.letter ||
+            record.datum() != m_waypointTexts.datum)
+            continue;
+        const std::optional<QString> ground =
+            m_groundAltitude(record.easting().toDouble(), record.northing().toDouble());
+        if (!ground || *ground == record.altitude())
+            continue;
+        lines[record.lineIndex(RouteFiles::Altitude)] = *ground;
+        ++filled;
+    }
+    if (filled == 0)
+        return 0;
+    LineList::write(waypointFilePath(), lines);
+    m_waypointLines = lines;
+    // The field shows the selected waypoint's altitude as it now is.
+    const qsizetype selected = selectedRecord();
+    if (selected >= 0)
+        m_waypointTexts.altitude = RouteFiles::WaypointRecord(m_waypointLines, selected).altitude();
+    emit changed();
+    return filled;
 }
 
 void MapSession::setAltitude(const QString &text)
 {
     // The text follows what the field shows, whatever the state.
     m_waypointTexts.altitude = text;
+    m_altitudeTyped = true;
     if (!m_ready)
         return;
     const qsizetype k = selectedRecord();

@@ -53,6 +53,8 @@ RoutesPanel::RoutesPanel(MapPanelHost host, QWidget *parent)
     column->addWidget(RExportGpx);
     RImportGpx = button(QStringLiteral("RImportGpx"), QStringLiteral("Importer GPX"));
     column->addWidget(RImportGpx);
+    RTerrain = button(QStringLiteral("RTerrain"), QStringLiteral("Modèle de terrain…"));
+    column->addWidget(RTerrain);
     Button2 = button(QStringLiteral("Button2"), QStringLiteral("Quiter"));
     column->addWidget(Button2);
 
@@ -65,6 +67,7 @@ RoutesPanel::RoutesPanel(MapPanelHost host, QWidget *parent)
     connect(RZone, &QPushButton::clicked, this, [this] { RZoneClick(); });
     connect(RExportGpx, &QPushButton::clicked, this, [this] { RExportGpxClick(); });
     connect(RImportGpx, &QPushButton::clicked, this, [this] { RImportGpxClick(); });
+    connect(RTerrain, &QPushButton::clicked, this, [this] { run([this] { m_host.chooseTerrain(); }); });
     connect(Button2, &QPushButton::clicked, this, [this] { m_host.quit(); });
     refresh();
 }
@@ -234,8 +237,14 @@ void RoutesPanel::importGpx(const QString &path)
     }
     name = m_session.uniqueRouteName(name);
     QList<MapSession::ImportedWaypoint> points;
-    for (const ImportedPoint &p : result.points)
-        points.append({p.name, p.easting, p.northing, p.altitude});
+    for (const ImportedPoint &p : result.points) {
+        // A point the file gives no altitude stands on the ground, where the
+        // project's elevation model knows it.
+        QString altitude = p.altitude;
+        if (altitude.isEmpty())
+            altitude = m_host.groundAltitude(p.easting, p.northing, true).value_or(QString());
+        points.append({p.name, p.easting, p.northing, altitude});
+    }
     m_session.addImportedRoute(name, points);
     const QString report = GpxImport::reportText(result, document.unreadableElevations);
     if (!report.isEmpty())

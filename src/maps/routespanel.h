@@ -39,6 +39,7 @@ public:
     QPushButton *RZone = nullptr;
     QPushButton *RExportGpx = nullptr;
     QPushButton *RImportGpx = nullptr;
+    QPushButton *RTerrain = nullptr; // "Modèle de terrain…"
 
 private:
     // "Importer GPX" once the file is chosen; Cancelled when the user stops

@@ -1,11 +1,14 @@
 #include "tquorpla.h"
 
 #include "calibrationpanel.h"
+#include "data/appstate.h"
+#include "mapconversion.h"
 #include "mapsession.h"
 #include "mapview.h"
 #include "platform/guard.h"
 #include "platform/platform.h"
 #include "routespanel.h"
+#include "terrain/terrainchoice.h"
 #include "verificationpanel.h"
 #include "waypointspanel.h"
 
@@ -42,12 +45,23 @@ TQuorpla::TQuorpla(AppState &state, Platform &platform, QWidget *parent)
     ScrollBox1->setPicture(&m_session->picture());
     layout->addWidget(ScrollBox1, 1);
 
-    const MapPanelHost host{*m_session,
-                            m_platform,
-                            this,
-                            [this] { Button1Click(); },
-                            [this] { refresh(); },
-                            [this](Printout kind) -> QPrinter & { return m_printers[kind]; }};
+    MapPanelHost host{*m_session,
+                      m_platform,
+                      this,
+                      [this] { Button1Click(); },
+                      [this] { refresh(); },
+                      [this](Printout kind) -> QPrinter & { return m_printers[kind]; }};
+    host.groundAltitude = [this](double easting, double northing, bool report) {
+        return groundAltitude(easting, northing, report);
+    };
+    host.hasTerrain = [this] {
+        return !m_state.projectName.isEmpty() &&
+               !TerrainChoice::read(m_state.projectDirectory()).isEmpty();
+    };
+    host.chooseTerrain = [this] { chooseTerrain(); };
+    m_session->setGroundAltitude([this](double easting, double northing) {
+        return groundAltitude(easting, northing, true);
+    });
     Calibra = new CalibrationPanel(host, central);
     VerifCalibra = new VerificationPanel(host, central);
     Routes = new RoutesPanel(host, central);
@@ -184,8 +198,40 @@ void TQuorpla::hideEvent(QHideEvent *event)
     }
 }
 
+std::optional<QString> TQuorpla::groundAltitude(double easting, double northing, bool report)
+{
+    const std::optional<TerrainCommand::MapCover> map = mapCover();
+    if (!map)
+        return std::nullopt;
+    return m_terrain.altitude(map->grid, map->area, easting, northing, report);
+}
+
+std::optional<TerrainCommand::MapCover> TQuorpla::mapCover() const
+{
+    if (!m_session->isReady())
+        return std::nullopt;
+    const MapSession::Verification &v = m_session->verification();
+    const QSize size = m_session->picture().size();
+    const auto frame =
+        TerrainSource::mapFrame(v.zone, v.letter, v.datum, m_session->transform(), size);
+    if (!frame)
+        return std::nullopt;
+    const UtmReal a = PixelToUtm(m_session->transform(), 0, 0);
+    const UtmReal b = PixelToUtm(m_session->transform(), size.width(), size.height());
+    return TerrainCommand::MapCover{frame->first, frame->second, {a.easting, a.northing},
+                                    {b.easting, b.northing}};
+}
+
+void TQuorpla::chooseTerrain()
+{
+    if (TerrainCommand::run(m_platform, this, m_state, mapCover()))
+        m_terrain.forget();
+}
+
 void TQuorpla::FormActivate()
 {
+    // A model chosen from the main window meanwhile is read again.
+    m_terrain.forget();
     guarded(m_platform, this, [this] { m_session->activate(); });
     refresh();
 }

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "editor/printers.h"
+#include "terraincommand.h"
+#include "terrainsource.h"
 
 #include <QMainWindow>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 struct AppState;
 class CalibrationPanel;
@@ -73,6 +76,11 @@ private:
     };
 
     void windowActivated(QWidget *window);
+    // The ground's altitude from the project's model at a position of the
+    // map; none without a calibrated map or a model.
+    std::optional<QString> groundAltitude(double easting, double northing, bool report);
+    std::optional<TerrainCommand::MapCover> mapCover() const;
+    void chooseTerrain();
     // Every panel and the title from the session, the session's panel shown.
     void refresh();
 
@@ -83,4 +91,5 @@ private:
     // The full map's and the route areas': each keeps its own paper,
     // orientation and folder for the window's life.
     Printers m_printers;
+    TerrainSource m_terrain{m_state};
 };

@@ -20,6 +20,18 @@ constexpr int kColumns = 3;
 // "Changer de carte" offers the pictures the map decoder reads.
 const QString kMapFilter = QStringLiteral("Cartes JPEG|*.jpg;*.jpeg;*.jpe;*.jfif");
 
+const QString kNoTerrain = QStringLiteral(
+    "Le projet n'a pas de modèle de terrain : choisissez-en un avec « Modèle de terrain… ».");
+
+QString replaceQuestion(int typed)
+{
+    return typed == 1 ? QStringLiteral("Remplacer aussi l'altitude déjà saisie par celle du "
+                                       "terrain ?")
+                      : QStringLiteral("Remplacer aussi les %1 altitudes déjà saisies par celles "
+                                       "du terrain ?")
+                            .arg(typed);
+}
+
 } // namespace
 
 WaypointsPanel::WaypointsPanel(MapPanelHost host, QWidget *parent)
@@ -50,6 +62,7 @@ WaypointsPanel::WaypointsPanel(MapPanelHost host, QWidget *parent)
     WZ = new QLineEdit(this);
     WZ->setObjectName(QStringLiteral("WZ"));
     field(QStringLiteral("Altitude"), WZ);
+    field(QStringLiteral("Terrain"), text(WTerrain, QStringLiteral("WTerrain")));
 
     auto wide = [&](QPushButton *&target, const QString &name, const QString &title) {
         target = button(name, title);
@@ -57,6 +70,7 @@ WaypointsPanel::WaypointsPanel(MapPanelHost host, QWidget *parent)
     };
     wide(Wnouveau, QStringLiteral("Wnouveau"), QStringLiteral("Changer de carte"));
     wide(WImprimer, QStringLiteral("WImprimer"), QStringLiteral("Imprimer"));
+    wide(WAltitudes, QStringLiteral("WAltitudes"), QStringLiteral("Altitudes"));
     grid->addWidget(caption(QStringLiteral("Carte")), row++, 0, 1, kColumns);
     wide(WDessiner, QStringLiteral("WDessiner"), QStringLiteral("Redessiner"));
     wide(Wsupprimer, QStringLiteral("Wsupprimer"), QStringLiteral("Supprimer"));
@@ -82,6 +96,7 @@ WaypointsPanel::WaypointsPanel(MapPanelHost host, QWidget *parent)
     connect(WZ, &QLineEdit::textChanged, this, [this] { WZChange(); });
     connect(Wnouveau, &QPushButton::clicked, this, [this] { WnouveauClick(); });
     connect(WImprimer, &QPushButton::clicked, this, [this] { WImprimerClick(); });
+    connect(WAltitudes, &QPushButton::clicked, this, [this] { WAltitudesClick(); });
     connect(WDessiner, &QPushButton::clicked, this, [this] { WDessinerClick(); });
     connect(Wsupprimer, &QPushButton::clicked, this, [this] { WsupprimerClick(); });
     connect(WHaut, &QPushButton::clicked, this, [this] { WHautClick(); });
@@ -103,8 +118,15 @@ void WaypointsPanel::refresh()
     display(WX, t.easting);
     display(WY, t.northing);
     display(WZ, t.altitude);
+    // The ground under the pointer; a model that cannot be used says so at
+    // the next click, not at every move.
+    const std::optional<QString> ground =
+        m_session.isReady() ? m_host.groundAltitude(t.easting.toDouble(), t.northing.toDouble(), false)
+                            : std::nullopt;
+    display(WTerrain, ground ? *ground + QStringLiteral(" m") : QString());
     const bool usable = !m_session.loadFailed();
     for (QWidget *control : {static_cast<QWidget *>(WZ), static_cast<QWidget *>(WImprimer),
+                             static_cast<QWidget *>(WAltitudes),
                              static_cast<QWidget *>(WDessiner), static_cast<QWidget *>(WPoints)})
         control->setEnabled(usable);
     for (QPushButton *b : {Wsupprimer, WHaut, WBas, WGauche, WDroit})
@@ -159,6 +181,24 @@ void WaypointsPanel::WnouveauClick()
             m_host.window, state.programDirectory + state.projectName, kMapFilter);
         if (path)
             m_session.changeMap(*path);
+    });
+}
+
+void WaypointsPanel::WAltitudesClick()
+{
+    run([this] {
+        if (!m_session.isReady() || m_session.routeCode().isEmpty())
+            return;
+        if (!m_host.hasTerrain()) {
+            m_host.platform.inform(m_host.window, kNoTerrain);
+            return;
+        }
+        // Typed altitudes are the walker's own readings: replaced only when
+        // asked, once for them all.
+        const int typed = m_session.waypointsWithAltitude();
+        const bool replace =
+            typed > 0 && m_host.platform.confirm(m_host.window, replaceQuestion(typed));
+        m_session.fillAltitudes(replace);
     });
 }
 

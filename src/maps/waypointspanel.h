@@ -24,6 +24,7 @@ public:
     void WDessinerClick();
     void WnouveauClick();
     void WImprimerClick();
+    void WAltitudesClick();
 
     QLabel *Label25 = nullptr;
     QLabel *WZone = nullptr;
@@ -33,6 +34,8 @@ public:
     QLabel *WX = nullptr;
     QLabel *WY = nullptr;
     QLineEdit *WZ = nullptr;
+    QLabel *WTerrain = nullptr;      // the ground's altitude under the pointer
+    QPushButton *WAltitudes = nullptr;
     QPushButton *Wnouveau = nullptr;
     QPushButton *WImprimer = nullptr;
     QPushButton *WDessiner = nullptr;

@@ -106,6 +106,7 @@ private slots:
         const QStringList expected = {"&Projet",
                                       "  &Ouvrir",
                                       "  &Nouveau",
+                                      "  Modèle de &terrain…",
                                       "-",
                                       "  &Quitter",
                                       "Ca&talogue",

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "gps/coordinates.h"
+#include "terrain/mapterrain.h"
+
+#include <QString>
+
+#include <optional>
+
+struct AppState;
+struct MapTransform;
+class QSize;
+
+// The open project's elevation model as a window uses it: the project's
+// choice, opened the first time an altitude is asked for, and kept until
+// forget(). The map window forgets it whenever it is activated again, so a
+// model chosen from the main window is seen at once.
+class TerrainSource
+{
+public:
+    explicit TerrainSource(const AppState &state) : m_state(state) {}
+
+    void forget();
+
+    // The model seen from positions of `grid` in `area`; none when the
+    // project has no model. A model that cannot be opened or read is reported
+    // once: the call with `report` throws its French message, later calls
+    // answer none until forget().
+    const MapTerrain *terrain(const Coordinates::Grid &grid, const Coordinates::Area &area,
+                              bool report);
+
+    // The altitude in whole metres, as a waypoint file holds it; none off
+    // the model, where it has no value, or without a model.
+    std::optional<QString> altitude(const Coordinates::Grid &grid, const Coordinates::Area &area,
+                                    double easting, double northing, bool report);
+
+    // The grid and area of a calibrated map of `picture` pixels: none for
+    // an uncalibrated map or a grid that cannot be converted.
+    static std::optional<std::pair<Coordinates::Grid, Coordinates::Area>>
+    mapFrame(const QString &zone, const QString &letter, const QString &datum,
+             const MapTransform &transform, const QSize &picture);
+
+private:
+    const MapTerrain *failed(const QString &text, bool report);
+
+    const AppState &m_state;
+    bool m_opened = false;
+    std::optional<TerrainModel> m_model;
+    QString m_error;
+    bool m_reported = false;
+    std::optional<MapTerrain> m_terrain;
+};
+
+namespace Terrain {
+// Whole metres of an altitude, within what a waypoint file holds.
+QString altitudeText(double metres);
+} // namespace Terrain
