@@ -438,6 +438,7 @@ LegendColumns legendColumns(const QList<Stage> &stages, const QList<qsizetype> &
 struct Frame
 {
     const QList<ProfilePoint> &points;
+    const QList<QPointF> &ground;
     QList<Stage> stages;
     QSize size;
     int margin = 0;
@@ -488,10 +489,44 @@ QList<Op> chartLayout(const Frame &f, int legendRows, const TextMetrics &metrics
     // The line, the axes, the breaks and the dots, which no text may cross.
     Placer placer(f.pen / 2.0 + 1, f.gap);
     QList<QLine> line;
-    for (qsizetype i = 1; i < f.points.size(); ++i) {
-        const ProfilePoint &a = f.points[i - 1];
-        const ProfilePoint &b = f.points[i];
-        line << QLine(axis.x(a.distance), yOf(a.altitude), axis.x(b.distance), yOf(b.altitude));
+    if (f.ground.isEmpty()) {
+        for (qsizetype i = 1; i < f.points.size(); ++i) {
+            const ProfilePoint &a = f.points[i - 1];
+            const ProfilePoint &b = f.points[i];
+            line << QLine(axis.x(a.distance), yOf(a.altitude), axis.x(b.distance),
+                          yOf(b.altitude));
+        }
+    } else {
+        // The ground's samples, at most the highest and the lowest of each
+        // column of device pixels: the same line, and few segments for the
+        // labels to keep clear of.
+        QList<QPoint> vertices;
+        int column = 0, first = 0, high = 0, low = 0, last = 0;
+        const auto flush = [&] {
+            for (int y : {first, high, low, last}) {
+                if (vertices.isEmpty() || vertices.last() != QPoint(column, y))
+                    vertices << QPoint(column, y);
+            }
+        };
+        for (qsizetype i = 0; i < f.ground.size(); ++i) {
+            const QPointF &g = f.ground[i];
+            const int x = axis.x(qint64(std::llround(g.x())));
+            const int y = yOf(qint64(std::llround(g.y())));
+            if (i > 0 && x == column) {
+                high = std::min(high, y);
+                low = std::max(low, y);
+                last = y;
+                continue;
+            }
+            if (i > 0)
+                flush();
+            column = x;
+            first = high = low = last = y;
+        }
+        if (!f.ground.isEmpty())
+            flush();
+        for (qsizetype i = 1; i < vertices.size(); ++i)
+            line << QLine(vertices[i - 1], vertices[i]);
     }
     QList<QLineF> lineF;
     for (const QLine &l : line)
@@ -901,7 +936,7 @@ QList<SheetOperation> profileLayout(const QList<ProfilePoint> &points, const Pro
         return page.take();
     }
 
-    Frame f{points, stagesOf(points), size, margin, gap, pen, y};
+    Frame f{points, header.ground, stagesOf(points), size, margin, gap, pen, y};
     f.labelHeight = page.size(QStringLiteral("0"), kLabelSize).height();
     f.graduationHeight = page.size(QStringLiteral("0"), kGraduationSize).height();
     f.dotRadius = kDotPens * pen / 2 + 1;
@@ -915,6 +950,10 @@ QList<SheetOperation> profileLayout(const QList<ProfilePoint> &points, const Pro
         f.lowest = std::min(f.lowest, p.altitude);
         f.highest = std::max(f.highest, p.altitude);
         farthest = std::max(farthest, p.distance);
+    }
+    for (const QPointF &g : header.ground) {
+        f.lowest = std::min(f.lowest, qint64(std::floor(g.y())));
+        f.highest = std::max(f.highest, qint64(std::ceil(g.y())));
     }
     f.lastDistanceHalf =
         page.size(kilometres(ceilDiv(farthest, kShortestDistanceStep) * kShortestDistanceStep),

@@ -3,6 +3,7 @@
 #include "routesheet.h"
 
 #include <QList>
+#include <QPointF>
 #include <QString>
 
 class StringGrid;
@@ -81,6 +82,9 @@ struct ProfileHeader
     QString title;
     QString date;
     RouteSheetTotals totals; // the climb and descent, as on the route sheet
+    // The ground between the points, as an elevation model gives it: metres
+    // along the way and altitude. Empty: the line joins the points.
+    QList<QPointF> ground;
 };
 
 // The header of the open itinerary: catalogue title and date, and the route

@@ -6,6 +6,7 @@
 #include "data/stringgrid.h"
 #include "platform/guard.h"
 #include "platform/platform.h"
+#include "maps/terrainsource.h"
 #include "routeinsertion.h"
 #include "waypointplus.h"
 #include "widgets/look.h"
@@ -298,6 +299,13 @@ void TQuorrte::insertRoute(const QStringList &waypointLines)
         return;
     const RouteInsertion::Result result =
         RouteInsertion::insert_route(*m_stages, waypointLines, m_enableStageGrid);
+    // Where the project has an elevation model, the legs whose ground climbs
+    // more than their ends say: the timetable only sees the ends, so the
+    // walker may add a stage there.
+    const QStringList climbs =
+        TerrainSource::hiddenClimbs(m_state, waypointLines, result.stagesWritten);
+    if (!climbs.isEmpty())
+        m_platform.inform(this, climbs.join(QLatin1Char('\n')));
     if (result.waypointsLeftOut > 0)
         throw QuorError(RouteInsertion::waypointsLeftOutText(result.waypointsLeftOut));
 }

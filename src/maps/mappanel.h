@@ -37,6 +37,8 @@ struct MapPanelHost
     std::function<bool()> hasTerrain;
     // "Modèle de terrain…".
     std::function<void()> chooseTerrain;
+    // "Profil": the picked route's profile on the ground.
+    std::function<void()> showRouteProfile;
 };
 
 // One side panel of the map window, docked on its right: lime green with red

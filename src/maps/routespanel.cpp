@@ -53,6 +53,8 @@ RoutesPanel::RoutesPanel(MapPanelHost host, QWidget *parent)
     column->addWidget(RExportGpx);
     RImportGpx = button(QStringLiteral("RImportGpx"), QStringLiteral("Importer GPX"));
     column->addWidget(RImportGpx);
+    RProfil = button(QStringLiteral("RProfil"), QStringLiteral("Profil"));
+    column->addWidget(RProfil);
     RTerrain = button(QStringLiteral("RTerrain"), QStringLiteral("Modèle de terrain…"));
     column->addWidget(RTerrain);
     Button2 = button(QStringLiteral("Button2"), QStringLiteral("Quiter"));
@@ -67,6 +69,8 @@ RoutesPanel::RoutesPanel(MapPanelHost host, QWidget *parent)
     connect(RZone, &QPushButton::clicked, this, [this] { RZoneClick(); });
     connect(RExportGpx, &QPushButton::clicked, this, [this] { RExportGpxClick(); });
     connect(RImportGpx, &QPushButton::clicked, this, [this] { RImportGpxClick(); });
+    connect(RProfil, &QPushButton::clicked, this,
+            [this] { run([this] { m_host.showRouteProfile(); }); });
     connect(RTerrain, &QPushButton::clicked, this, [this] { run([this] { m_host.chooseTerrain(); }); });
     connect(Button2, &QPushButton::clicked, this, [this] { m_host.quit(); });
     refresh();
@@ -82,6 +86,7 @@ void RoutesPanel::refresh()
     RSupprimer->setEnabled(usable && m_session.routeButtonsEnabled());
     RZone->setEnabled(usable && m_session.routeButtonsEnabled());
     RExportGpx->setEnabled(usable && m_session.routeButtonsEnabled());
+    RProfil->setEnabled(usable && m_session.routeButtonsEnabled());
     RImportGpx->setEnabled(usable);
     RNouvelle->setEnabled(usable);
     ChRoutes->setEnabled(usable);

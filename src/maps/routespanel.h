@@ -39,6 +39,7 @@ public:
     QPushButton *RZone = nullptr;
     QPushButton *RExportGpx = nullptr;
     QPushButton *RImportGpx = nullptr;
+    QPushButton *RProfil = nullptr;  // the picked route on the ground
     QPushButton *RTerrain = nullptr; // "Modèle de terrain…"
 
 private:

@@ -21,6 +21,9 @@ inline const QString kNoProject =
     QStringLiteral("Ouvrez d'abord un projet : le modèle de terrain est celui d'un projet.");
 QString chosenText(const QString &path, int files);
 inline const QString kNoneText = QStringLiteral("Le projet n'a plus de modèle de terrain.");
+// What a command that needs the ground says when the project has no model.
+inline const QString kNoTerrain = QStringLiteral(
+    "Le projet n'a pas de modèle de terrain : choisissez-en un avec « Modèle de terrain… ».");
 
 // A calibrated map that the model must cover: its grid, its area and two
 // opposite corners.

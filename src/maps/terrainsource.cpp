@@ -2,11 +2,13 @@
 
 #include "data/appstate.h"
 #include "data/quorerror.h"
+#include "data/routefiles.h"
 #include "mapconversion.h"
 #include "terrain/terrainchoice.h"
 
 #include <QSize>
 
+#include <algorithm>
 #include <cmath>
 
 void TerrainSource::forget()
@@ -101,6 +103,102 @@ TerrainSource::mapFrame(const QString &zone, const QString &letter, const QStrin
     } catch (const QuorError &) {
         return std::nullopt;
     }
+}
+
+QStringList TerrainSource::hiddenClimbs(const AppState &state, const QStringList &waypointLines,
+                                        int count)
+{
+    using namespace RouteFiles;
+    count = std::min(count, waypointCount(waypointLines));
+    if (count < 2 || state.projectName.isEmpty() ||
+        TerrainChoice::read(state.projectDirectory()).isEmpty())
+        return {};
+    const auto field = [&](int k, WaypointLine line) { return waypointField(waypointLines, k, line); };
+    Coordinates::Grid grid;
+    grid.zone = field(0, Zone).toInt();
+    grid.letter = field(0, Letter).isEmpty() ? QChar() : field(0, Letter).at(0);
+    grid.datum = field(0, Datum);
+    try {
+        Coordinates::checkGrid(grid);
+    } catch (const QuorError &) {
+        return {};
+    }
+    QList<MapTerrain::Waypoint> route;
+    Coordinates::GridPoint low{qInf(), qInf()}, high{-qInf(), -qInf()};
+    for (int k = 0; k < count; ++k) {
+        // A waypoint of another grid, or without a position, ends the legs.
+        bool east = false, north = false;
+        const double e = field(k, Easting).toDouble(&east);
+        const double n = field(k, Northing).toDouble(&north);
+        if (!east || !north || field(k, Zone).toInt() != grid.zone ||
+            field(k, Letter) != QString(grid.letter) || field(k, Datum) != grid.datum)
+            break;
+        bool typed = false;
+        const double altitude = field(k, Altitude).toDouble(&typed);
+        route.append({field(k, Label), {e, n}, typed ? std::optional(altitude) : std::nullopt});
+        low = {std::min(low.easting, e), std::min(low.northing, n)};
+        high = {std::max(high.easting, e), std::max(high.northing, n)};
+    }
+    if (route.size() < 2)
+        return {};
+    TerrainSource source(state);
+    const MapTerrain *terrain =
+        source.terrain(grid, Coordinates::areaOfExtent(grid, low, high), true);
+    if (!terrain)
+        return {};
+    QStringList texts;
+    for (const MapTerrain::Leg &leg : terrain->hiddenClimbs(route))
+        texts << leg.text;
+    return texts;
+}
+
+std::pair<QList<ProfilePoint>, ProfileHeader>
+TerrainSource::routeProfile(const MapTerrain &terrain, const QString &name,
+                            const QStringList &waypointLines)
+{
+    using namespace RouteFiles;
+    const Coordinates::Grid &grid = terrain.grid();
+    QList<Coordinates::GridPoint> route;
+    QList<ProfilePoint> points;
+    double along = 0;
+    for (int k = 0; k < waypointCount(waypointLines); ++k) {
+        const auto field = [&](WaypointLine line) { return waypointField(waypointLines, k, line); };
+        bool east = false, north = false;
+        const Coordinates::GridPoint at{field(Easting).toDouble(&east),
+                                        field(Northing).toDouble(&north)};
+        if (!east || !north || field(Zone).toInt() != grid.zone ||
+            field(Letter) != QString(grid.letter) || field(Datum) != grid.datum)
+            continue;
+        if (!route.isEmpty())
+            along += std::hypot(at.easting - route.last().easting,
+                                at.northing - route.last().northing);
+        route << at;
+        std::optional<double> altitude = terrain.altitude(at);
+        bool typed = false;
+        if (!altitude) {
+            const double own = field(Altitude).toDouble(&typed);
+            if (typed)
+                altitude = own;
+        }
+        if (!altitude)
+            continue;
+        ProfilePoint p;
+        p.distance = std::llround(along);
+        p.altitude = std::llround(*altitude);
+        p.place = field(Label);
+        p.row = k + 1;
+        points << p;
+    }
+    ProfileHeader header;
+    header.title = name;
+    const Terrain::Profile ground = terrain.profile(route);
+    for (const Terrain::Sample &s : ground.samples) {
+        if (s.altitude)
+            header.ground << QPointF(s.distance, *s.altitude);
+    }
+    header.totals.climb = std::llround(ground.total.climb);
+    header.totals.descent = std::llround(ground.total.descent);
+    return {points, header};
 }
 
 QString Terrain::altitudeText(double metres)

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "editor/elevationprofile.h"
 #include "gps/coordinates.h"
 #include "terrain/mapterrain.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -39,6 +41,22 @@ public:
     static std::optional<std::pair<Coordinates::Grid, Coordinates::Area>>
     mapFrame(const QString &zone, const QString &letter, const QString &datum,
              const MapTransform &transform, const QSize &picture);
+
+    // The messages of the legs among the first `count` waypoints of a
+    // waypoint file whose ground climbs or descends more than their ends say,
+    // on the project's elevation model; none when the project has no model.
+    // The waypoints of the first one's grid are taken, in the area of their
+    // box. Throws the French message of a model that cannot be used.
+    static QStringList hiddenClimbs(const AppState &state, const QStringList &waypointLines,
+                                    int count);
+
+    // The true profile of route `name` on `terrain`: the ground along its
+    // waypoints of the terrain's grid, sampled at the model's resolution,
+    // each waypoint marked at its distance with its label, at the ground's
+    // altitude (its own where the model has none), and the climb and descent
+    // along the ground.
+    static std::pair<QList<ProfilePoint>, ProfileHeader>
+    routeProfile(const MapTerrain &terrain, const QString &name, const QStringList &waypointLines);
 
 private:
     const MapTerrain *failed(const QString &text, bool report);

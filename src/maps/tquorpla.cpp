@@ -2,6 +2,7 @@
 
 #include "calibrationpanel.h"
 #include "data/appstate.h"
+#include "editor/profilewindow.h"
 #include "mapconversion.h"
 #include "mapsession.h"
 #include "mapview.h"
@@ -59,6 +60,7 @@ TQuorpla::TQuorpla(AppState &state, Platform &platform, QWidget *parent)
                !TerrainChoice::read(m_state.projectDirectory()).isEmpty();
     };
     host.chooseTerrain = [this] { chooseTerrain(); };
+    host.showRouteProfile = [this] { showRouteProfile(); };
     m_session->setGroundAltitude([this](double easting, double northing) {
         return groundAltitude(easting, northing, true);
     });
@@ -220,6 +222,25 @@ std::optional<TerrainCommand::MapCover> TQuorpla::mapCover() const
     const UtmReal b = PixelToUtm(m_session->transform(), size.width(), size.height());
     return TerrainCommand::MapCover{frame->first, frame->second, {a.easting, a.northing},
                                     {b.easting, b.northing}};
+}
+
+void TQuorpla::showRouteProfile()
+{
+    if (!m_session->isReady() || m_session->pickedRoute().isEmpty())
+        return;
+    const std::optional<TerrainCommand::MapCover> map = mapCover();
+    const MapTerrain *terrain = map ? m_terrain.terrain(map->grid, map->area, true) : nullptr;
+    if (!terrain) {
+        m_platform.inform(this, TerrainCommand::kNoTerrain);
+        return;
+    }
+    const auto [points, header] = TerrainSource::routeProfile(*terrain, m_session->pickedRoute(),
+                                                              m_session->pickedRouteLines());
+    if (!m_routeProfile)
+        m_routeProfile = new ProfileWindow(m_platform, this);
+    m_routeProfile->setProfile(points, header);
+    m_routeProfile->show();
+    m_routeProfile->raise();
 }
 
 void TQuorpla::chooseTerrain()

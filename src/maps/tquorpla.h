@@ -14,6 +14,7 @@ struct AppState;
 class CalibrationPanel;
 class MapSession;
 class MapView;
+class ProfileWindow;
 class Platform;
 class QPrinter;
 class RoutesPanel;
@@ -81,6 +82,7 @@ private:
     std::optional<QString> groundAltitude(double easting, double northing, bool report);
     std::optional<TerrainCommand::MapCover> mapCover() const;
     void chooseTerrain();
+    void showRouteProfile();
     // Every panel and the title from the session, the session's panel shown.
     void refresh();
 
@@ -92,4 +94,5 @@ private:
     // orientation and folder for the window's life.
     Printers m_printers;
     TerrainSource m_terrain{m_state};
+    ProfileWindow *m_routeProfile = nullptr; // a child window, made when first asked for
 };

@@ -4,6 +4,7 @@
 #include "editor/printers.h"
 #include "mapprint.h"
 #include "mapsession.h"
+#include "terraincommand.h"
 #include "platform/platform.h"
 #include "waypointlist.h"
 #include "widgets/stringlistview.h"
@@ -19,9 +20,6 @@ namespace {
 constexpr int kColumns = 3;
 // "Changer de carte" offers the pictures the map decoder reads.
 const QString kMapFilter = QStringLiteral("Cartes JPEG|*.jpg;*.jpeg;*.jpe;*.jfif");
-
-const QString kNoTerrain = QStringLiteral(
-    "Le projet n'a pas de modèle de terrain : choisissez-en un avec « Modèle de terrain… ».");
 
 QString replaceQuestion(int typed)
 {
@@ -190,7 +188,7 @@ void WaypointsPanel::WAltitudesClick()
         if (!m_session.isReady() || m_session.routeCode().isEmpty())
             return;
         if (!m_host.hasTerrain()) {
-            m_host.platform.inform(m_host.window, kNoTerrain);
+            m_host.platform.inform(m_host.window, TerrainCommand::kNoTerrain);
             return;
         }
         // Typed altitudes are the walker's own readings: replaced only when

@@ -1,18 +1,21 @@
 #include "common/testmain.h"
 #include "routewindow.h"
+#include "maps/terrainsource.h"
 #include "terrain/terrainchoice.h"
 
 #include <QProcess>
+
+#include <cmath>
+#include <functional>
 
 using namespace RouteWindow;
 
 namespace {
 
-// A plane of altitudes over the fixture's map, in the map's own system (ED50
-// UTM 31 north), 100 m cells: 1000 m at E 500000, N 4997000, one metre more
-// every 10 m east and every 100 m north. Bilinear interpolation gives a
-// plane back exactly.
-QString writePlane(const QString &folder)
+// A model over the fixture's map in the map's own system (ED50 UTM 31
+// north), 100 m cells from E 499000, N 4997000, of the altitudes `height`
+// gives at the cells' centres.
+QString writeModel(const QString &folder, const std::function<double(double, double)> &height)
 {
     const int columns = 45; // E 499000 to 503500
     const int rows = 40;    // N 4997000 to 5001000
@@ -21,7 +24,7 @@ QString writePlane(const QString &folder)
         const double n = 4997000 + (rows - r - 0.5) * 100;
         for (int c = 0; c < columns; ++c) {
             const double e = 499000 + (c + 0.5) * 100;
-            asc += QByteArray::number(1000 + (e - 500000) / 10 + (n - 4997000) / 100) + ' ';
+            asc += QByteArray::number(height(e, n), 'f', 3) + ' ';
         }
         asc += '\n';
     }
@@ -32,6 +35,15 @@ QString writePlane(const QString &folder)
                {QStringLiteral("-q"), QStringLiteral("-a_srs"), QStringLiteral("EPSG:23031"),
                 folder + QStringLiteral("/plan.asc"), tif});
     return gdal.waitForFinished(60000) && gdal.exitCode() == 0 ? tif : QString();
+}
+
+// A plane: 1000 m at E 500000, N 4997000, one metre more every 10 m east and
+// every 100 m north. Bilinear interpolation gives a plane back exactly.
+QString writePlane(const QString &folder)
+{
+    return writeModel(folder, [](double e, double n) {
+        return 1000 + (e - 500000) / 10 + (n - 4997000) / 100;
+    });
 }
 
 QString altitudeOf(const QStringList &waypointLines, int waypoint)
@@ -120,6 +132,49 @@ private slots:
             after[i * 10 + 3] = typed[i];
         QCOMPARE(after, lines);
         QVERIFY(f.platform->errors.isEmpty());
+    }
+
+    // A route over a cone 200 m high and 700 m round, its two ends on the
+    // flat at 1000 m: the leg is listed. The sample at the top, E 501000,
+    // N 4999000, lies between four cell centres 70.7 m from it: 1000 + 200 *
+    // (1 - 70.71 / 700) = 1179.8 m.
+    void hiddenClimbOfARoute()
+    {
+        const QString model =
+            writeModel(f.dir->path() + QLatin1Char('/') + kProject, [](double e, double n) {
+                return 1000 + 200 * std::max(0.0, 1 - std::hypot(e - 501000, n - 4999000) / 700);
+            });
+        QVERIFY(!model.isEmpty());
+        const QStringList lines = record(QStringLiteral("Col"), 100, 500, QStringLiteral("1000")) +
+                                  record(QStringLiteral("Lac"), 900, 500, QStringLiteral("1000")) +
+                                  record(QStringLiteral("Pont"), 900, 100, QStringLiteral("1000"));
+        QCOMPARE(TerrainSource::hiddenClimbs(*f.state, lines, 3), QStringList());
+        TerrainChoice::write(f.state->projectDirectory(), model);
+        QCOMPARE(TerrainSource::hiddenClimbs(*f.state, lines, 3),
+                 QStringList{QStringLiteral("Entre Col et Lac le terrain monte de 180 m et "
+                                            "redescend de 180 m : ajoutez une étape pour que "
+                                            "l'horaire en tienne compte")});
+        // Only the waypoints inserted count.
+        QCOMPARE(TerrainSource::hiddenClimbs(*f.state, lines, 1), QStringList());
+
+        // The route's own profile: the waypoints 1600 m and 800 m apart on
+        // the flat, the ground over the top between the first two.
+        const TerrainModel cone = TerrainModel::open(model);
+        Coordinates::Grid grid;
+        const MapTerrain terrain(cone, grid,
+                                 Coordinates::areaOfExtent(grid, {500200, 4999000},
+                                                           {501800, 4999800}));
+        const auto [points, header] = TerrainSource::routeProfile(terrain, "Lac", lines);
+        QCOMPARE(points.size(), 3);
+        QCOMPARE((QList<qint64>{points[0].distance, points[1].distance, points[2].distance}),
+                 (QList<qint64>{0, 1600, 2400}));
+        QCOMPARE((QList<qint64>{points[0].altitude, points[1].altitude, points[2].altitude}),
+                 (QList<qint64>{1000, 1000, 1000}));
+        QCOMPARE(points[1].place, QStringLiteral("Lac"));
+        QCOMPARE(header.totals.climb, 180);
+        QCOMPARE(header.totals.descent, 180);
+        QCOMPARE(header.ground.first(), QPointF(0, 1000));
+        QCOMPARE(header.ground.last(), QPointF(2400, 1000));
     }
 
     // Without a model the button says how to choose one, and the pointer
