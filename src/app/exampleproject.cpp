@@ -8,6 +8,7 @@
 #include "data/quorerror.h"
 #include "data/routefiles.h"
 #include "data/settings.h"
+#include "terrain/terrainchoice.h"
 #include "data/speedtable.h"
 #include "data/stringgrid.h"
 #include "data/textforms.h"
@@ -623,6 +624,27 @@ QImage drawMap()
     drawLegend(p);
     p.end();
     return img;
+}
+
+void addTerrain(const QString &programDirectory, const QString &executableFolder)
+{
+    QStringList places{executableFolder + QStringLiteral("/example/") + kProjectName};
+#ifdef QUOR_INSTALLED_DATA_DIR
+    places << executableFolder + QLatin1Char('/') + QStringLiteral(QUOR_INSTALLED_DATA_DIR);
+#endif
+    QString folder = programDirectory;
+    if (!folder.endsWith(kPathSeparator))
+        folder.append(kPathSeparator);
+    folder += kProjectName;
+    for (const QString &place : places) {
+        const QString source = place + QLatin1Char('/') + kTerrainFileName;
+        if (!FileLayer::fileExists(source))
+            continue;
+        const QString target = folder + QLatin1Char('/') + kTerrainFileName;
+        FileLayer::writeAtomic(target, FileLayer::readAll(source));
+        TerrainChoice::write(folder, target);
+        return;
+    }
 }
 
 void write(const QString &programDirectory)

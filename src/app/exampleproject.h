@@ -35,6 +35,13 @@ constexpr int kMetresPerStep = 127;
 // layer's errors.
 void write(const QString &programDirectory);
 
+// The example's elevation model, "Terrain.tif", which the build draws with
+// GDAL (a program never loads it at start-up): copied into the example from
+// where the build or the installation beside `executableFolder` put it, and
+// chosen as the project's model. Nothing happens when it is in neither place.
+inline const QString kTerrainFileName = QStringLiteral("Terrain.tif");
+void addTerrain(const QString &programDirectory, const QString &executableFolder);
+
 // Remembers the example as the project to open at the next start.
 void remember(const QString &programDirectory);
 

@@ -8,6 +8,7 @@
 #include "data/moduleloader.h"
 #include "data/quorerror.h"
 #include "platform/fakeplatform.h"
+#include "terrain/terrainchoice.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -101,6 +102,7 @@ private slots:
                 found << folder + module;
         }
         QCOMPARE(found, QStringList(prefix.path() + QStringLiteral("/lib/quor") + module));
+        QVERIFY(QFileInfo::exists(prefix.path() + QStringLiteral("/share/quor/Terrain.tif")));
         QLibrary library(found.constFirst());
         QVERIFY2(library.load(), qPrintable(library.errorString()));
         QVERIFY(library.resolve("quor_geodesy_functions"));
@@ -197,6 +199,9 @@ private slots:
         const QString bin = installed.path() + QStringLiteral("/bin");
         QVERIFY(QDir().mkpath(bin));
         writeBytes(bin + QStringLiteral("/quor"), "program");
+        // The example's model, where the installation puts it.
+        QVERIFY(QDir().mkpath(installed.path() + QStringLiteral("/share/quor")));
+        writeBytes(installed.path() + QStringLiteral("/share/quor/Terrain.tif"), "model");
         FileLayer::setFaultHook([&](FileLayer::Op op, const QString &path) {
             return isBelow(path, bin) && op != FileLayer::Op::OpenRead ? EACCES : 0;
         });
@@ -220,6 +225,9 @@ private slots:
         QVERIFY(readBytes(data + QStringLiteral("/Quori.qud")).contains("Nom=Exemple"));
         QVERIFY(QFileInfo(data + QStringLiteral("/Exemple/Quord.qud")).isFile());
         QCOMPARE(entries(bin), QStringList{QStringLiteral("quor")});
+        QCOMPARE(readBytes(data + QStringLiteral("/Exemple/Terrain.tif")), QByteArray("model"));
+        QCOMPARE(TerrainChoice::read(data + QStringLiteral("/Exemple")),
+                 data + QStringLiteral("/Exemple/Terrain.tif"));
 
         // The next start finds the folder and makes no second example.
         const ProgramDirectoryChoice again = prepareProgramDirectory(bin, data);
