@@ -1,5 +1,6 @@
 #include "common/testmain.h"
 #include "routewindow.h"
+#include "maps/mapconversion.h"
 #include "maps/terrainsource.h"
 #include "terrain/terrainchoice.h"
 
@@ -175,6 +176,30 @@ private slots:
         QCOMPARE(header.totals.descent, 180);
         QCOMPARE(header.ground.first(), QPointF(0, 1000));
         QCOMPARE(header.ground.last(), QPointF(2400, 1000));
+    }
+
+    // The frame of a map: none for a map without calibration (every pixel at
+    // one place), a zone or letter that is no grid's, or no picture.
+    void mapFrames()
+    {
+        MapTransform t;
+        QVERIFY(ComputeTransform(t, {0, 0, 500000, 5000000}, {1000, 1000, 502000, 4998000},
+                                 {0, 1000, 500000, 4998000}));
+        const QSize size(1200, 900);
+        const auto frame = TerrainSource::mapFrame("31", "U", "ED50", t, size);
+        QVERIFY(frame);
+        QCOMPARE(frame->first.zone, 31);
+        QVERIFY(frame->second.west < frame->second.east);
+        QVERIFY(!TerrainSource::mapFrame("31", "U", "ED50", MapTransform(), size));
+        QVERIFY(!TerrainSource::mapFrame("Zone", "U", "ED50", t, size));
+        QVERIFY(!TerrainSource::mapFrame("31", "UV", "ED50", t, size));
+        QVERIFY(!TerrainSource::mapFrame("31", "U", "ED50", t, QSize()));
+        // A map turned by 45 degrees, whose opposite corners share their
+        // northing, has its frame.
+        MapTransform turned;
+        QVERIFY(ComputeTransform(turned, {0, 0, 500000, 5000000}, {1000, 0, 501000, 5001000},
+                                 {0, 1000, 501000, 4999000}));
+        QVERIFY(TerrainSource::mapFrame("31", "U", "ED50", turned, QSize(1000, 1000)));
     }
 
     // Without a model the button says how to choose one, and the pointer
