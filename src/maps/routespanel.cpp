@@ -13,15 +13,25 @@
 #include "gps/gpxexport.h"
 #include "gps/gpximport.h"
 #include "gridlabels.h"
+#include "mapconversion.h"
 #include "mapsession.h"
 #include "platform/platform.h"
 #include "routelist.h"
 #include "widgets/stringlistview.h"
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+namespace {
+
+// "Exporter la carte…": the map for phones and GPS receivers.
+const QString kExportCaption = QStringLiteral("Exporter la carte…");
+const QString kExportTitle = QStringLiteral("Exporter la carte");
+
+} // namespace
 
 RoutesPanel::RoutesPanel(MapPanelHost host, QWidget *parent)
     : MapPanel(QStringLiteral("Routes"), kRoutesWidth, std::move(host), parent)
@@ -53,6 +63,8 @@ RoutesPanel::RoutesPanel(MapPanelHost host, QWidget *parent)
     column->addWidget(RExportGpx);
     RImportGpx = button(QStringLiteral("RImportGpx"), QStringLiteral("Importer GPX"));
     column->addWidget(RImportGpx);
+    RExportCarte = button(QStringLiteral("RExportCarte"), kExportCaption);
+    column->addWidget(RExportCarte);
     RProfil = button(QStringLiteral("RProfil"), QStringLiteral("Profil"));
     column->addWidget(RProfil);
     RTerrain = button(QStringLiteral("RTerrain"), QStringLiteral("Modèle de terrain…"));
@@ -69,6 +81,7 @@ RoutesPanel::RoutesPanel(MapPanelHost host, QWidget *parent)
     connect(RZone, &QPushButton::clicked, this, [this] { RZoneClick(); });
     connect(RExportGpx, &QPushButton::clicked, this, [this] { RExportGpxClick(); });
     connect(RImportGpx, &QPushButton::clicked, this, [this] { RImportGpxClick(); });
+    connect(RExportCarte, &QPushButton::clicked, this, [this] { RExportCarteClick(); });
     connect(RProfil, &QPushButton::clicked, this,
             [this] { run([this] { m_host.showRouteProfile(); }); });
     connect(RTerrain, &QPushButton::clicked, this, [this] { run([this] { m_host.chooseTerrain(); }); });
@@ -87,6 +100,7 @@ void RoutesPanel::refresh()
     RZone->setEnabled(usable && m_session.routeButtonsEnabled());
     RExportGpx->setEnabled(usable && m_session.routeButtonsEnabled());
     RProfil->setEnabled(usable && m_session.routeButtonsEnabled());
+    RExportCarte->setEnabled(usable);
     RImportGpx->setEnabled(usable);
     RNouvelle->setEnabled(usable);
     ChRoutes->setEnabled(usable);
@@ -168,6 +182,70 @@ void RoutesPanel::RExportGpxClick()
         GpxExport::writeMapRoute(*path, m_session.pickedRoute(), points, &ballpark);
         if (ballpark)
             m_host.platform.inform(m_host.window, Coordinates::kBallparkText);
+    });
+}
+
+MapExport::Request RoutesPanel::exportRequest(const MapExportOptions &options, bool draw)
+{
+    const MapSession::Verification &v = m_session.verification();
+    MapExport::Request request;
+    request.transform = m_session.transform();
+    request.grid.zone = parse_integer(v.zone);
+    request.grid.letter = v.letter.isEmpty() ? QChar() : v.letter.front();
+    request.grid.datum = v.datum;
+    request.format = options.format;
+    request.kmzReduction = options.kmzReduction;
+    const bool route = !m_session.pickedRoute().isEmpty();
+    // The route and its labels as the screen shows them, or the scan with
+    // its grid labels alone.
+    QList<QPoint> waypoints;
+    if (route && draw && options.drawRoute) {
+        waypoints = m_session.drawPickedRoute();
+    } else if (route) {
+        for (const MapRoutePoint &p : GpxExport::mapRoutePoints(m_session.pickedRouteLines()))
+            waypoints << UtmToPixel(request.transform, p.easting, p.northing);
+    }
+    if (draw && !options.drawRoute)
+        m_session.drawGridLabels();
+    request.picture = m_session.picture();
+    if (options.routeArea && route)
+        request.extent = MapExport::routeExtent(request.picture.size(), request.transform,
+                                                waypoints, options.marginKm);
+    request.name = options.routeArea && route ? m_session.pickedRoute()
+                                              : QFileInfo(m_session.mapPath()).completeBaseName();
+    return request;
+}
+
+void RoutesPanel::RExportCarteClick()
+{
+    run([this] {
+        if (!m_session.isReady())
+            return;
+        MapExportDialog dialog(m_exportOptions, !m_session.pickedRoute().isEmpty(),
+                               m_host.window);
+        // Counting reads no pixel: the picture is left as it is.
+        dialog.setTileCounter([this](const MapExportOptions &options) {
+            return MapExport::kmzTiles(exportRequest(options, false));
+        });
+        if (!m_host.platform.runDialog(dialog))
+            return;
+        m_exportOptions = dialog.options();
+        MapExport::Request request = exportRequest(m_exportOptions, true);
+        const AppState &state = m_session.appState();
+        const std::optional<QString> path = m_host.platform.saveFile(
+            m_host.window, kExportTitle, state.programDirectory + state.projectName,
+            request.name + QLatin1Char('.') + MapExport::suffix(request.format),
+            MapExport::fileFilter(request.format), MapExport::suffix(request.format));
+        if (!path)
+            return;
+        request.destination = *path;
+        try {
+            const Progress writing = m_host.platform.startProgress(
+                m_host.window, kExportTitle, QStringLiteral("Écriture de la carte…"));
+            MapExport::exportMap(request, writing);
+        } catch (const Cancelled &) {
+            // Nothing is left behind: the user stopped it.
+        }
     });
 }
 

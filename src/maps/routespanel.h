@@ -1,6 +1,7 @@
 #pragma once
 
 #include "arealayout.h"
+#include "mapexport/mapexportdialog.h"
 #include "mappanel.h"
 
 class StringListView;
@@ -27,6 +28,7 @@ public:
     // brought onto the map as a new route.
     void RExportGpxClick();
     void RImportGpxClick();
+    void RExportCarteClick();
 
     QPushButton *RWaypoints = nullptr;
     QLineEdit *RLWaypoints = nullptr;
@@ -39,14 +41,20 @@ public:
     QPushButton *RZone = nullptr;
     QPushButton *RExportGpx = nullptr;
     QPushButton *RImportGpx = nullptr;
+    QPushButton *RExportCarte = nullptr; // "Exporter la carte…"
     QPushButton *RProfil = nullptr;  // the picked route on the ground
     QPushButton *RTerrain = nullptr; // "Modèle de terrain…"
 
 private:
+    // What "Exporter la carte" writes with `options`: the picture with the
+    // route drawn or not, the extent, the grid, the name.
+    // `draw`: the picture is drawn for it; else it is left as it is.
+    MapExport::Request exportRequest(const MapExportOptions &options, bool draw);
     // "Importer GPX" once the file is chosen; Cancelled when the user stops
     // a long step.
     void importGpx(const QString &path);
 
     // The options chosen last, proposed again at the next print.
     AreaPrintOptions m_areaOptions;
+    MapExportOptions m_exportOptions;
 };

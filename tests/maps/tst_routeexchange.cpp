@@ -1,9 +1,12 @@
 #include "common/testmain.h"
 #include "gps/gpximport.h"
+#include "mapexport/mapexportdialog.h"
 #include "maps/areaoptionsdialog.h"
 #include "routewindow.h"
 
 #include <QComboBox>
+#include <QFile>
+#include <QRadioButton>
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QLabel>
@@ -227,6 +230,37 @@ private slots:
         QCOMPARE(scales, QStringList({QStringLiteral("1:23622"), QStringLiteral("1:11811")}));
         QCOMPARE(f.platform->previews, 1);
         QVERIFY(TestUtil::readBytes(pdf).startsWith("%PDF"));
+    }
+
+    // "Exporter la carte…": the route's area as a GeoTIFF named after the
+    // route; a cancel half-way leaves no file.
+    void exportTheMap()
+    {
+        openMapWithRoute();
+        QVERIFY(f.w->Routes->RExportCarte->isEnabled());
+        const auto routeArea = [](QDialog &dialog) {
+            auto &options = static_cast<MapExportDialog &>(dialog);
+            options.Format->setCurrentIndex(0);
+            options.ZoneRoute->setChecked(true);
+            return true;
+        };
+        const QString tif = f.dir->filePath(QStringLiteral("foret.tif"));
+        f.platform->dialogScripts = {routeArea, routeArea};
+        f.platform->saveFileAnswers = {tif, tif};
+        f.w->Routes->RExportCarte->click();
+        QVERIFY2(f.platform->errors.isEmpty(), qPrintable(f.platform->errors.join('\n')));
+        QCOMPARE(f.platform->dialogs.constLast().proposedName,
+                 QStringLiteral("Forêt des Landes.tif"));
+        QCOMPARE(f.platform->progressTitles.constLast(), QStringLiteral("Exporter la carte"));
+        QVERIFY(TestUtil::readBytes(tif).startsWith(QByteArray("II*\0", 4)));
+
+        QVERIFY(QFile::remove(tif));
+        f.platform->cancelProgressAt = f.platform->progressReports + 1;
+        f.w->Routes->RExportCarte->click();
+        QVERIFY(f.platform->errors.isEmpty());
+        QCOMPARE(QDir(f.dir->path()).entryList({QStringLiteral("*.tif*"), QStringLiteral(".*tif*")},
+                                               QDir::Files | QDir::Hidden),
+                 QStringList());
     }
 
     // Each printout has a printer of its own: the zone's paper and file do
