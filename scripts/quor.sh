@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 
 packages=(cmake ninja-build g++ qt6-base-dev qt6-translations-l10n libjpeg62-turbo-dev
   fonts-liberation desktop-file-utils libproj-dev proj-data proj-bin gpsbabel
-  libgdal-dev gdal-bin)
+  libgdal-dev gdal-bin sqlite3 unzip)
 
 missing=()
 for p in "${packages[@]}"; do
