@@ -14,10 +14,27 @@
 void TerrainSource::forget()
 {
     m_opened = false;
+    m_choiceRead = false;
+    m_choice.clear();
     m_model.reset();
     m_error.clear();
     m_reported = false;
     m_terrain.reset();
+}
+
+bool TerrainSource::hasModel()
+{
+    if (!m_choiceRead) {
+        m_choiceRead = true;
+        try {
+            m_choice = m_state.projectName.isEmpty()
+                           ? QString()
+                           : TerrainChoice::read(m_state.projectDirectory());
+        } catch (const QuorError &e) {
+            m_error = e.text();
+        }
+    }
+    return !m_choice.isEmpty() || !m_error.isEmpty();
 }
 
 const MapTerrain *TerrainSource::terrain(const Coordinates::Grid &grid,
@@ -28,11 +45,10 @@ const MapTerrain *TerrainSource::terrain(const Coordinates::Grid &grid,
     try {
         if (!m_opened) {
             m_opened = true;
-            const QString path = m_state.projectName.isEmpty()
-                                     ? QString()
-                                     : TerrainChoice::read(m_state.projectDirectory());
-            if (!path.isEmpty())
-                m_model = TerrainModel::open(path);
+            if (hasModel() && m_error.isEmpty())
+                m_model = TerrainModel::open(m_choice);
+            else if (!m_error.isEmpty())
+                return failed(m_error, report);
         }
         if (!m_model)
             return nullptr;

@@ -24,6 +24,10 @@ public:
 
     void forget();
 
+    // Whether the open project has chosen a model; its choice is read once
+    // until forget().
+    bool hasModel();
+
     // The model seen from positions of `grid` in `area`; none when the
     // project has no model. A model that cannot be opened or read is reported
     // once: the call with `report` throws its French message, later calls
@@ -62,6 +66,8 @@ private:
     const MapTerrain *failed(const QString &text, bool report);
 
     const AppState &m_state;
+    bool m_choiceRead = false;
+    QString m_choice;
     bool m_opened = false;
     std::optional<TerrainModel> m_model;
     QString m_error;

@@ -202,6 +202,10 @@ void TQuorpla::hideEvent(QHideEvent *event)
 
 std::optional<QString> TQuorpla::groundAltitude(double easting, double northing, bool report)
 {
+    // Without a model nothing is converted: the pointer's moves load no
+    // module.
+    if (!m_terrain.hasModel())
+        return std::nullopt;
     const std::optional<TerrainCommand::MapCover> map = mapCover();
     if (!map)
         return std::nullopt;
@@ -212,6 +216,24 @@ std::optional<TerrainCommand::MapCover> TQuorpla::mapCover() const
 {
     if (!m_session->isReady())
         return std::nullopt;
+    const MapSession::Verification &v = m_session->verification();
+    const QSize size = m_session->picture().size();
+    // The frame is worked out once for a map, not at every move.
+    const MapTransform &t = m_session->transform();
+    QStringList parts{v.zone, v.letter, v.datum, QString::number(size.width()),
+                      QString::number(size.height())};
+    for (const double coefficient : {t.c[0], t.c[1], t.c[2], t.d[0], t.d[1], t.d[2]})
+        parts << QString::number(coefficient, 'g', 17);
+    const QString key = parts.join(QLatin1Char(' '));
+    if (key == m_coverKey)
+        return m_cover;
+    m_coverKey = key;
+    m_cover = computeCover();
+    return m_cover;
+}
+
+std::optional<TerrainCommand::MapCover> TQuorpla::computeCover() const
+{
     const MapSession::Verification &v = m_session->verification();
     const QSize size = m_session->picture().size();
     const auto frame =

@@ -81,6 +81,7 @@ private:
     // map; none without a calibrated map or a model.
     std::optional<QString> groundAltitude(double easting, double northing, bool report);
     std::optional<TerrainCommand::MapCover> mapCover() const;
+    std::optional<TerrainCommand::MapCover> computeCover() const;
     void chooseTerrain();
     void showRouteProfile();
     // Every panel and the title from the session, the session's panel shown.
@@ -94,5 +95,7 @@ private:
     // orientation and folder for the window's life.
     Printers m_printers;
     TerrainSource m_terrain{m_state};
+    mutable QString m_coverKey; // the map whose frame m_cover is
+    mutable std::optional<TerrainCommand::MapCover> m_cover;
     ProfileWindow *m_routeProfile = nullptr; // a child window, made when first asked for
 };
