@@ -377,6 +377,12 @@ private slots:
         QVERIFY(!kml.hasError());
         QCOMPARE(boxes.size(), 4);
         QCOMPARE(entries.size(), boxes.size() + 1);
+        // Named by row and column from 1, row by row.
+        QStringList hrefs;
+        for (const Box &b : boxes)
+            hrefs << b.href;
+        QCOMPARE(hrefs, (QStringList{"files/tile_1_1.jpg", "files/tile_1_2.jpg",
+                                     "files/tile_2_1.jpg", "files/tile_2_2.jpg"}));
 
         // Two rows of two, sharing their edges exactly, over the corners.
         QCOMPARE(boxes[0].south, boxes[2].north);
