@@ -23,7 +23,6 @@ namespace {
 
 using namespace BenchMap;
 
-constexpr double kKilobytesPerMegabyte = 1024.0;
 constexpr double kBytesPerMegabyte = 1024.0 * 1024.0;
 constexpr int kRouteWidth = 6;
 
@@ -33,27 +32,6 @@ QString g_mapPath;
 double g_baseline = 0;
 double g_loaded = 0;
 QString g_outputDir;
-
-double statusMegabytes(const QByteArray &key)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(key.size()).trimmed().split(' ').first().toDouble() /
-                   kKilobytesPerMegabyte;
-    }
-    return 0;
-}
-
-// Linux starts the peak again from the present size when asked.
-void resetPeak()
-{
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
-}
 
 const QList<QPoint> kWaypoints = {{1000, 1000}, {4000, 3500}, {7000, 3000}, {11000, 8000}};
 

@@ -24,44 +24,10 @@ namespace {
 
 using namespace BenchMap;
 
-constexpr double kKilobytesPerMegabyte = 1024.0;
 constexpr double kBytesPerMegabyte = 1024.0 * 1024.0;
 
 QString g_mapPath;
 QString g_pdfPath;
-
-// The resident peak since the last reset, in megabytes.
-double peakSinceResetMegabytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / kKilobytesPerMegabyte;
-    }
-    return 0;
-}
-
-double residentMegabytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / kKilobytesPerMegabyte;
-    }
-    return 0;
-}
-
-// Linux starts the peak again from the present size when asked.
-void resetPeak()
-{
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
-}
 
 const QList<QPoint> kWaypoints = {{1000, 1000}, {4000, 3500}, {7000, 3000}, {11000, 8000}};
 
@@ -93,7 +59,7 @@ void BM_PrintRouteArea(benchmark::State &state)
     const AreaMap map = benchMap(picture);
     const QList<QPoint> &waypoints = kWaypoints;
 
-    const double before = residentMegabytes();
+    const double before = statusMegabytes("VmRSS:");
     double peak = 0;
     int pages = 0;
     for (auto _ : state) {
@@ -108,7 +74,7 @@ void BM_PrintRouteArea(benchmark::State &state)
         QPrinter printer(QPrinter::HighResolution);
         const QRect area = routeArea(map, waypoints, AreaPrintOptions().marginKm);
         printRouteArea(platform, nullptr, printer, picture, map, waypoints);
-        peak = std::max(peak, peakSinceResetMegabytes());
+        peak = std::max(peak, statusMegabytes("VmHWM:"));
         pages = int(areaGrid(map, area, QSize(printer.width(), printer.height()),
                              printer.logicalDpiX(), AreaPrintOptions().overlapCm)
                         .pages.size());
@@ -127,7 +93,7 @@ void BM_PreviewRouteArea(benchmark::State &state)
     const QImage picture = displayedPicture();
     const AreaMap map = benchMap(picture);
     const QRect area = routeArea(map, kWaypoints, AreaPrintOptions().marginKm);
-    const double before = residentMegabytes();
+    const double before = statusMegabytes("VmRSS:");
     double peak = 0;
     double kept = 0;
     int pages = 0;
@@ -140,8 +106,8 @@ void BM_PreviewRouteArea(benchmark::State &state)
         });
         preview.updatePreview();
         pages = preview.pageCount();
-        kept = residentMegabytes() - before;
-        peak = std::max(peak, peakSinceResetMegabytes());
+        kept = statusMegabytes("VmRSS:") - before;
+        peak = std::max(peak, statusMegabytes("VmHWM:"));
     }
     state.counters["pages"] = pages;
     state.counters["peak_over_image_MB"] = peak - before;
