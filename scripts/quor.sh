@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up what is missing on a Debian 12 machine, builds, then starts the
-# program ("run") or runs the whole test suite ("test"). Quick when nothing
-# changed: installed packages and an up-to-date build are left alone.
+# program ("run"), runs the whole test suite ("test") or makes the Debian
+# package ("package", in build/package/). Quick when nothing changed:
+# installed packages and an up-to-date build are left alone.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -9,6 +10,11 @@ cd "$(dirname "$0")/.."
 packages=(cmake ninja-build g++ qt6-base-dev qt6-translations-l10n libjpeg62-turbo-dev
   fonts-liberation desktop-file-utils libproj-dev proj-data proj-bin gpsbabel
   libgdal-dev gdal-bin sqlite3 unzip)
+# The package's dependencies are read off its binaries by dpkg-shlibdeps
+# (dpkg-dev, with file); appstreamcli checks its AppStream metadata.
+if [ "${1:-run}" = package ]; then
+  packages+=(dpkg-dev file appstream)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -25,6 +31,7 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 preset=release
+[ "${1:-run}" = package ] && preset=package
 if [ ! -f "build/$preset/CMakeCache.txt" ]; then
   cmake --preset "$preset"
 fi
@@ -54,8 +61,12 @@ case "${1:-run}" in
   test)
     ctest --preset "$preset"
     ;;
+  package)
+    rm -f "build/$preset"/quor_*.deb
+    cpack --preset "$preset"
+    ;;
   *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|package" >&2
     exit 2
     ;;
 esac

@@ -3,6 +3,7 @@
 #include "data/appstate.h"
 #include "data/filelayer.h"
 #include "data/quorerror.h"
+#include "data/settings.h"
 #include "exampleproject.h"
 
 #include <QDir>
@@ -37,6 +38,18 @@ bool canWriteDirectory(const QString &directory)
     }
     FileLayer::removeFile(probe);
     return true;
+}
+
+bool keepsFilesBeside(const QString &executableFolder)
+{
+#ifdef QUOR_INSTALLED_DATA_DIR
+    const QString installedData =
+        executableFolder + QLatin1Char('/') + QStringLiteral(QUOR_INSTALLED_DATA_DIR);
+    if (isDirectory(installedData) &&
+        !FileLayer::fileExists(settingsPath(withSeparator(executableFolder))))
+        return false;
+#endif
+    return canWriteDirectory(executableFolder);
 }
 
 void makePath(const QString &directory)

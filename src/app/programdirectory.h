@@ -5,8 +5,8 @@
 
 // Where the program keeps its settings, its speed table and the projects.
 // Beside the executable when that folder can be written, as the program has
-// always done; an installed program, whose folder the user cannot write,
-// uses the user's data folder for the program instead.
+// always done; an installed program uses the user's data folder for the
+// program instead.
 struct ProgramDirectoryChoice
 {
     QString directory;         // with its trailing '/'
@@ -21,6 +21,14 @@ using WritableTest = std::function<bool(const QString &directory)>;
 // through the file layer and removed again.
 bool canWriteDirectory(const QString &directory);
 
+// Whether the program keeps its files beside the executable: the folder can
+// be written, and it is not an installed copy's. An installed copy, whose
+// data folder lies beside it (`../share/quor` from `bin/`), keeps them in the
+// user's data folder even where it could write its own, as root can in
+// /usr/bin; only settings already kept beside it from an earlier start keep
+// it there.
+bool keepsFilesBeside(const QString &executableFolder);
+
 // Creates `directory` and every missing folder above it. Throws the
 // input/output error of the level that cannot be created.
 void makePath(const QString &directory);
@@ -29,7 +37,7 @@ void makePath(const QString &directory);
 // with its missing parents when it does not exist yet.
 ProgramDirectoryChoice chooseProgramDirectory(const QString &executableFolder,
                                               const QString &dataFolder,
-                                              const WritableTest &writable = canWriteDirectory);
+                                              const WritableTest &writable = keepsFilesBeside);
 
 // The start of a run: the program directory as chooseProgramDirectory gives
 // it. A data folder made by this start receives the example project, which
@@ -38,4 +46,4 @@ ProgramDirectoryChoice chooseProgramDirectory(const QString &executableFolder,
 // exampleError; only a data folder that cannot be made throws.
 ProgramDirectoryChoice prepareProgramDirectory(const QString &executableFolder,
                                                const QString &dataFolder,
-                                               const WritableTest &writable = canWriteDirectory);
+                                               const WritableTest &writable = keepsFilesBeside);

@@ -41,12 +41,12 @@ bool keyOf(const QString &line, QString &key, QString &value)
     return true;
 }
 
+} // namespace
+
 QString settingsPath(const QString &programDirectory)
 {
     return programDirectory + QStringLiteral("Quori.qud");
 }
-
-} // namespace
 
 IniFile IniFile::fromBytes(const QByteArray &bytes)
 {

@@ -33,6 +33,9 @@ struct Settings
     int itinerary = 0;
 };
 
+// The settings file of a program directory (ending with '/').
+QString settingsPath(const QString &programDirectory);
+
 // ProgramDirectory/Quori.qud. Reading never fails: a missing file, section or
 // key, or a value that is not a number, gives the defaults.
 Settings read_settings(const QString &programDirectory);

@@ -174,6 +174,33 @@ private slots:
         QVERIFY(!second.createdNow);
     }
 
+    void anInstalledCopyUsesTheDataFolderEvenWhereItCouldWrite()
+    {
+        // As root runs the packaged program: /usr/bin can be written, yet
+        // nothing of the user's may land beside the package's files.
+        QTemporaryDir installed;
+        QTemporaryDir home;
+        const QString bin = installed.path() + QStringLiteral("/bin");
+        QVERIFY(QDir().mkpath(bin));
+        QVERIFY(QDir().mkpath(installed.path() + QStringLiteral("/share/quor")));
+        QVERIFY(canWriteDirectory(bin));
+        const QString data = home.path() + QStringLiteral("/.local/share/Quor");
+
+        const ProgramDirectoryChoice choice = chooseProgramDirectory(bin, data);
+        QCOMPARE(choice.directory, data + QLatin1Char('/'));
+        QVERIFY(choice.isDataFolder);
+        QCOMPARE(entries(bin), QStringList());
+
+        // Settings kept beside an earlier installed copy stay where they are.
+        writeBytes(bin + QStringLiteral("/Quori.qud"), "[Projet]\r\n");
+        QCOMPARE(chooseProgramDirectory(bin, data).directory, bin + QLatin1Char('/'));
+        // ... as long as that folder can still be written.
+        FileLayer::setFaultHook([&](FileLayer::Op op, const QString &path) {
+            return op == FileLayer::Op::CreateTemp && isBelow(path, bin) ? EROFS : 0;
+        });
+        QCOMPARE(chooseProgramDirectory(bin, data).directory, data + QLatin1Char('/'));
+    }
+
     void aDataFolderThatCannotBeMadeIsAnError()
     {
         QTemporaryDir exe;
