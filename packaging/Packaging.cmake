@@ -1,10 +1,10 @@
 # The Debian package: `cpack --preset package` after the package build
 # (scripts/quor.sh package). It holds what `cmake --install` puts under /usr:
 # the program, its three modules, the menu entry, the icons, the AppStream
-# metadata and the example's elevation model. The libraries it needs are read
-# off the program and the modules by dpkg-shlibdeps, so PROJ and GDAL come in
-# through the modules that load them; the packages no binary links are named
-# here.
+# metadata, the manual page and the example's elevation model. The libraries
+# it needs are read off the program and the modules by dpkg-shlibdeps, so
+# PROJ and GDAL come in through the modules that load them; the packages no
+# binary links are named here.
 
 set(QUOR_METAINFO_ID org.example.quor)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/${QUOR_METAINFO_ID}.metainfo.xml
@@ -12,13 +12,20 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/${QUOR_METAINFO_ID}.metainfo.xml
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
-# Debian wants the package's history compressed, without a time stamp in the
-# gzip header so that two builds give the same bytes.
+# The manual page and the package's history, compressed as Debian wants them:
+# without a time stamp in the gzip header, so that two builds give the same
+# bytes.
+configure_file(${CMAKE_CURRENT_LIST_DIR}/quor.1.in ${CMAKE_BINARY_DIR}/quor.1 @ONLY)
+set(quor_manual ${CMAKE_BINARY_DIR}/quor.1.gz)
 set(quor_changelog ${CMAKE_BINARY_DIR}/changelog.Debian.gz)
+add_custom_command(OUTPUT ${quor_manual}
+                   COMMAND gzip -9nc ${CMAKE_BINARY_DIR}/quor.1 > ${quor_manual}
+                   DEPENDS ${CMAKE_BINARY_DIR}/quor.1 VERBATIM)
 add_custom_command(OUTPUT ${quor_changelog}
                    COMMAND gzip -9nc ${CMAKE_CURRENT_LIST_DIR}/changelog.Debian > ${quor_changelog}
                    DEPENDS ${CMAKE_CURRENT_LIST_DIR}/changelog.Debian VERBATIM)
-add_custom_target(quor_changelog ALL DEPENDS ${quor_changelog})
+add_custom_target(quor_package_docs ALL DEPENDS ${quor_manual} ${quor_changelog})
+install(FILES ${quor_manual} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${quor_changelog} DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 set(CPACK_GENERATOR DEB)
