@@ -13,6 +13,12 @@ namespace FileLayer {
 
 namespace {
 
+// The longest file name the filesystems hold, in bytes, and what the
+// temporary name of an atomic write adds to the target's: a dot before it,
+// a dot and six random characters after.
+constexpr qsizetype kNameBytes = 255;
+constexpr qsizetype kTempAdds = 8;
+
 FaultHook &faultHook()
 {
     static FaultHook hook;
@@ -64,20 +70,7 @@ int openFile(const QString &path, int flags, Op op)
         errno = err;
         return -1;
     }
-    int fd;
-    do {
-        fd = ::open(native(path).constData(), flags | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd >= 0) {
-        struct stat st;
-        // A directory opens for reading on this system but is no file.
-        if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-            ::close(fd);
-            errno = EISDIR;
-            return -1;
-        }
-    }
-    return fd;
+    return openRegular(path, flags);
 }
 
 bool writeFully(int fd, const char *data, qsizetype size, const QString &path)
@@ -178,7 +171,12 @@ QByteArray readAll(const QString &path, bool openForWriting)
 void writeAtomic(const QString &path, const QByteArray &content)
 {
     const QString dir = directoryOf(path);
-    const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    // The temporary name must fit where the target's does: a name of 250
+    // bytes, legal on its own, would pass the 255 of the filesystem once
+    // the dot and the random suffix are added.
+    QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    while (native(name).size() > kNameBytes - kTempAdds)
+        name.chop(name.size() >= 2 && name.at(name.size() - 1).isLowSurrogate() ? 2 : 1);
     QByteArray tmpl = native(dir + QStringLiteral("/.") + name + QStringLiteral(".XXXXXX"));
 
     int fd = -1;
@@ -261,6 +259,39 @@ bool fileExists(const QString &path)
 {
     struct stat st;
     return ::stat(native(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+int openRegular(const QString &path, int flags)
+{
+    int fd;
+    do {
+        fd = ::open(native(path).constData(), flags | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        // A socket cannot be opened at all; it is refused as the other
+        // special files are.
+        if (errno == ENXIO)
+            errno = EACCES;
+        return -1;
+    }
+    struct stat st;
+    int err = 0;
+    if (::fstat(fd, &st) != 0)
+        err = errno;
+    else if (S_ISDIR(st.st_mode))
+        err = EISDIR;
+    else if (!S_ISREG(st.st_mode))
+        err = EACCES;
+    // Reads of a regular file never wait anyway; the flag goes so that the
+    // descriptor behaves as an ordinary one for whoever reads it.
+    else if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+        err = errno;
+    if (err != 0) {
+        ::close(fd);
+        errno = err;
+        return -1;
+    }
+    return fd;
 }
 
 } // namespace FileLayer

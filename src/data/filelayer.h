@@ -52,4 +52,12 @@ int makeDir(const QString &path);
 
 bool fileExists(const QString &path);
 
+// Opens `path` with the open(2) `flags` only when it is a regular file,
+// without ever waiting: a FIFO, a device or a socket named in a project
+// (or a symbolic link to one) would otherwise block the window until
+// someone writes into it, or feed it endless bytes. Returns the descriptor,
+// or -1 with errno set (EISDIR for a folder, EACCES for any other file that
+// is not a regular one).
+int openRegular(const QString &path, int flags);
+
 } // namespace FileLayer

@@ -1,5 +1,6 @@
 #include "mapfile.h"
 
+#include "filelayer.h"
 #include "quorerror.h"
 
 #include <QFile>
@@ -39,18 +40,9 @@ int MapFile::open()
         if (const int err = openHook()(m_path, kFlags))
             return ioCodeFromErrno(err);
     }
-    int fd;
-    do {
-        fd = ::open(QFile::encodeName(m_path).constData(), kFlags);
-    } while (fd < 0 && errno == EINTR);
+    const int fd = FileLayer::openRegular(m_path, kFlags);
     if (fd < 0)
         return ioCodeFromErrno(errno);
-    struct stat st;
-    // A directory opens for reading but is no map.
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        return ioCodeFromErrno(EISDIR);
-    }
     m_fd = fd;
     return 0;
 }

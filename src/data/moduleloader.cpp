@@ -4,8 +4,12 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLibrary>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <map>
 #include <memory>
@@ -42,6 +46,30 @@ QuorError unusable(const QString &name, const QString &why)
 
 } // namespace
 
+bool trustedFolder(const QString &directory)
+{
+    const QString folder = QFileInfo(directory).absoluteFilePath();
+    for (QString path = folder;; path = QFileInfo(path).path()) {
+        struct stat st;
+        // A folder not there yet holds no module; those above it count.
+        if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
+            if (QFileInfo(path).path() == path)
+                return true;
+            continue;
+        }
+        if (st.st_uid != 0 && st.st_uid != ::geteuid())
+            return false;
+        // A sticky folder above (/tmp) keeps others from replacing what lies
+        // below it; the folder itself being one does not, since anyone may
+        // add a module there.
+        const bool sticky = (st.st_mode & S_ISVTX) && path != folder;
+        if ((st.st_mode & (S_IWOTH | S_IWGRP)) && !sticky)
+            return false;
+        if (QFileInfo(path).path() == path)
+            return true;
+    }
+}
+
 QStringList searchDirectories()
 {
     return searchDirectories(QCoreApplication::applicationDirPath());
@@ -53,9 +81,14 @@ QStringList searchDirectories(const QString &program)
     if (!program.isEmpty()) {
         directories << program;
 #ifdef QUOR_INSTALLED_MODULE_DIR
-        // The library folder as the installed layout places it from bin/.
-        directories << QDir::cleanPath(program + QLatin1Char('/') +
-                                       QStringLiteral(QUOR_INSTALLED_MODULE_DIR));
+        // The library folder as the installed layout places it from bin/. A
+        // copy of the program put straight into a folder anyone may write
+        // in (/tmp) would find its "library folder" in a place anyone could
+        // fill with a module of theirs: such a folder is never looked in.
+        const QString installed =
+            QDir::cleanPath(program + QLatin1Char('/') + QStringLiteral(QUOR_INSTALLED_MODULE_DIR));
+        if (trustedFolder(installed))
+            directories << installed;
 #endif
     }
     if (!extraDirectory().isEmpty())
@@ -80,6 +113,10 @@ void *entryPoint(const QString &name, const char *symbol)
             if (!QFileInfo::exists(path))
                 continue;
             auto candidate = std::make_unique<QLibrary>(path);
+            // Every symbol resolved now: a module that calls a function its
+            // libraries lack is refused here with the module message, rather
+            // than ending the program at its first call.
+            candidate->setLoadHints(QLibrary::ResolveAllSymbolsHint);
             if (candidate->load()) {
                 library = std::move(candidate);
                 break;

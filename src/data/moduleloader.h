@@ -17,6 +17,11 @@ QStringList searchDirectories();
 QStringList searchDirectories(const QString &programDirectory);
 void setExtraDirectory(const QString &directory);
 
+// Whether only this user and the system can have put files in `directory`:
+// it and every folder above it belong to root or to this user and no one
+// else may write in them (a sticky folder above, such as /tmp, excepted).
+bool trustedFolder(const QString &directory);
+
 // The entry point `symbol` of module `name` ("quor_geodesy" is
 // libquor_geodesy.so), loading the module on first use; it stays loaded
 // until the program ends. Throws the French message of a module that is

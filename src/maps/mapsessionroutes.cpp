@@ -182,11 +182,19 @@ void MapSession::placeWaypoint()
         WaypointList::freeWaypointLabel(routeCode(), m_waypointLines);
     if (!label)
         throw QuorError(WaypointList::noFreeLabelMessage(routeCode()));
-    // Without an altitude typed for it, the waypoint stands on the ground.
+    // Without an altitude typed for it, the waypoint stands on the ground. A
+    // model that cannot be read is reported once the waypoint is placed: the
+    // click is not lost for it.
+    std::exception_ptr terrainFailure;
     if (!m_altitudeTyped && m_groundAltitude) {
-        if (const std::optional<QString> ground = m_groundAltitude(
-                m_waypointTexts.easting.toDouble(), m_waypointTexts.northing.toDouble()))
-            m_waypointTexts.altitude = *ground;
+        try {
+            if (const std::optional<QString> ground = m_groundAltitude(
+                    m_waypointTexts.easting.toDouble(), m_waypointTexts.northing.toDouble()))
+                m_waypointTexts.altitude = *ground;
+        } catch (const QuorError &) {
+            m_waypointTexts.altitude.clear();
+            terrainFailure = std::current_exception();
+        }
     }
     m_altitudeTyped = false;
     m_pendingLabel = *label;
@@ -197,6 +205,8 @@ void MapSession::placeWaypoint()
     emit changed();
     saveAndDraw();
     emit changed();
+    if (terrainFailure)
+        std::rethrow_exception(terrainFailure);
 }
 
 qsizetype MapSession::selectedRecord() const
@@ -240,7 +250,8 @@ int MapSession::fillAltitudes(bool replace)
     QStringList lines = m_waypointLines;
     int filled = 0;
     for (int k = 0; k < RouteFiles::waypointCount(lines); ++k) {
-        const RouteFiles::WaypointRecord record(lines, qsizetype(k) * RouteFiles::kLinesPerWaypoint);
+        const RouteFiles::WaypointRecord record(lines,
+                                                qsizetype(k) * RouteFiles::kLinesPerWaypoint);
         if (!replace && !record.altitude().isEmpty())
             continue;
         // A waypoint placed on a map of another grid is not this map's.
@@ -249,7 +260,7 @@ int MapSession::fillAltitudes(bool replace)
             continue;
         const std::optional<QString> ground =
             m_groundAltitude(record.easting().toDouble(), record.northing().toDouble());
-        if (!ground || *ground == record.altitude())
+        if (!ground || ground->isEmpty() || *ground == record.altitude())
             continue;
         lines[record.lineIndex(RouteFiles::Altitude)] = *ground;
         ++filled;
@@ -355,7 +366,7 @@ QString MapSession::uniqueRouteName(const QString &name) const
     if (!taken(name))
         return name;
     for (int n = 2;; ++n) {
-        const QString candidate = QStringLiteral("%1 (%2)").arg(name).arg(n);
+        const QString candidate = QStringLiteral("%1 (%2)").arg(name, QString::number(n));
         if (!taken(candidate))
             return candidate;
     }

@@ -62,7 +62,11 @@ TQuorpla::TQuorpla(AppState &state, Platform &platform, QWidget *parent)
     host.chooseTerrain = [this] { chooseTerrain(); };
     host.showRouteProfile = [this] { showRouteProfile(); };
     m_session->setGroundAltitude([this](double easting, double northing) {
-        return groundAltitude(easting, northing, true);
+        // With a model, a place where it has no value gives an empty altitude,
+        // not the one the field still shows from the last waypoint.
+        return m_terrain.hasModel()
+                   ? std::optional(groundAltitude(easting, northing, true).value_or(QString()))
+                   : std::nullopt;
     });
     Calibra = new CalibrationPanel(host, central);
     VerifCalibra = new VerificationPanel(host, central);
@@ -242,8 +246,8 @@ std::optional<TerrainCommand::MapCover> TQuorpla::computeCover() const
         return std::nullopt;
     const UtmReal a = PixelToUtm(m_session->transform(), 0, 0);
     const UtmReal b = PixelToUtm(m_session->transform(), size.width(), size.height());
-    return TerrainCommand::MapCover{frame->first, frame->second, {a.easting, a.northing},
-                                    {b.easting, b.northing}};
+    return TerrainCommand::MapCover{
+        frame->first, frame->second, {a.easting, a.northing}, {b.easting, b.northing}};
 }
 
 void TQuorpla::showRouteProfile()
@@ -300,4 +304,3 @@ void TQuorpla::Image1Click()
     guarded(m_platform, this, [this] { m_session->click(); });
     refresh();
 }
-

@@ -42,6 +42,7 @@ struct InSystem
     std::vector<double> x;
     std::vector<double> y;
     std::vector<unsigned char> ok;
+    bool converted = true; // false: PROJ has no operation to the system at all
 };
 
 std::map<int, InSystem> inSystems(const std::vector<TerrainModel::Tile> &tiles,
@@ -61,8 +62,10 @@ std::map<int, InSystem> inSystems(const std::vector<TerrainModel::Tile> &tiles,
         }
         if (n > 0 &&
             Terrain::module().toSystem(tile.system, frameOf(grid), areaOf(area), n, s.x.data(),
-                                       s.y.data(), s.ok.data()) != TerrainApi::Done)
+                                       s.y.data(), s.ok.data()) != TerrainApi::Done) {
             s.ok.assign(n, 0);
+            s.converted = false;
+        }
     }
     return out;
 }
@@ -226,7 +229,12 @@ void MapTerrain::checkCovers(const GridPoint &corner1, const GridPoint &corner2)
         if (m_model.mayHaveData(t, Terrain::kDataCheckCells / qsizetype(reaching.size())))
             return;
     }
-    throw QuorError(Terrain::notCoveringText(m_model.path()));
+    // A model whose system no operation reaches may lie right under the map:
+    // "does not cover" would send the walker looking for another region.
+    const bool noneConverted = std::none_of(systems.begin(), systems.end(),
+                                            [](const auto &s) { return s.second.converted; });
+    throw QuorError(noneConverted ? Terrain::noConversionText(m_model.path())
+                                  : Terrain::notCoveringText(m_model.path()));
 }
 
 Terrain::Profile MapTerrain::profile(const QList<GridPoint> &route) const

@@ -22,6 +22,13 @@ QString fileOf(const QString &projectDirectory)
 
 } // namespace
 
+QString tooLongText(const QString &path)
+{
+    return QStringLiteral("Le fichier « %1 » est trop long pour désigner un modèle de terrain : "
+                          "il dépasse 64 Ko.")
+        .arg(path);
+}
+
 QString read(const QString &projectDirectory)
 {
     QByteArray bytes;
@@ -30,8 +37,10 @@ QString read(const QString &projectDirectory)
         return QString();
     if (code != 0)
         throwIoError(code);
+    // Taking an oversized file for "no model" would silently drop the
+    // altitudes of every new waypoint.
     if (bytes.size() > kMaxBytes)
-        return QString();
+        throw QuorError(tooLongText(fileOf(projectDirectory)));
     QString text = bytes.startsWith(kUtf8Mark) ? QString::fromUtf8(bytes.mid(kUtf8Mark.size()))
                                                : fromCp1252(bytes);
     // The first line only, whatever ends it.

@@ -21,8 +21,13 @@ constexpr qint64 kMaxBytes = 64 * 1024;
 // `projectDirectory` (with or without its trailing '/'); empty when none is.
 // Only the choice is read: whether the model is there is for
 // TerrainModel::open to say. Throws the input/output error of a file that
-// is there but cannot be read.
+// is there but cannot be read (a FIFO or a device is "Accès au fichier
+// refusé"), and tooLongText for one of more than kMaxBytes.
 QString read(const QString &projectDirectory);
+
+// "Le fichier « %1 » est trop long pour désigner un modèle de terrain : il
+// dépasse 64 Ko."
+QString tooLongText(const QString &path);
 
 // Chooses `modelPath` for the project, replacing the file atomically; an
 // empty path removes the choice. Throws "Impossible de créer le fichier %s"

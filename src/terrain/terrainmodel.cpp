@@ -1,5 +1,6 @@
 #include "terrainmodel.h"
 
+#include "data/filelayer.h"
 #include "data/moduleloader.h"
 #include "data/quorerror.h"
 #include "terrainapi.h"
@@ -87,6 +88,13 @@ QString readFailedText(const QString &path)
         .arg(path);
 }
 
+QString noConversionText(const QString &path)
+{
+    return QStringLiteral("Le modèle de terrain « %1 » est dans un système de coordonnées vers "
+                          "lequel Quor ne sait pas convertir les positions de la carte.")
+        .arg(path);
+}
+
 } // namespace Terrain
 
 namespace {
@@ -154,6 +162,10 @@ TerrainModel TerrainModel::open(const QString &path)
     const QFileInfo info(path);
     data->folder = info.isDir();
 
+    // Only regular files reach GDAL: opening a FIFO, or a link to one, would
+    // wait for a writer forever, and a device would never end. A path GDAL
+    // would read through one of its own syntaxes (/vsicurl/...) is no file
+    // here either.
     QStringList files;
     if (data->folder) {
         const QDir folder(path);
@@ -161,11 +173,13 @@ TerrainModel TerrainModel::open(const QString &path)
             const bool companion = std::any_of(
                 kCompanionSuffixes.begin(), kCompanionSuffixes.end(),
                 [&](const QString &s) { return name.endsWith(s, Qt::CaseInsensitive); });
-            if (!companion)
+            if (!companion && FileLayer::fileExists(folder.filePath(name)))
                 files << folder.filePath(name);
         }
-    } else {
+    } else if (FileLayer::fileExists(path)) {
         files << path;
+    } else {
+        throw QuorError(info.exists() ? Terrain::unreadableText(path) : Terrain::missingText(path));
     }
 
     std::optional<QString> refusal;
@@ -177,8 +191,11 @@ TerrainModel TerrainModel::open(const QString &path)
         if (status != TerrainApi::Done) {
             if (!data->folder)
                 throw QuorError(messageOf(status, path));
-            // Not a raster at all is what most files of a folder are.
-            if (!refusal && status != TerrainApi::Unreadable && status != TerrainApi::Missing)
+            // Not a raster at all is what most files of a folder are, and
+            // a photo or a scan beside the tiles is no more a model than a
+            // note is: only an elevation raster that cannot be used says why.
+            if (!refusal && status != TerrainApi::Unreadable && status != TerrainApi::Missing &&
+                status != TerrainApi::NotElevation)
                 refusal = messageOf(status, file);
             continue;
         }

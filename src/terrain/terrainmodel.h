@@ -35,6 +35,8 @@ const TerrainApi::Functions &module();
 //    la carte."
 //   "Le fichier « %1 » du modèle de terrain ne peut plus être lu : il a peut-être été déplacé ou
 //    abîmé."
+//   "Le modèle de terrain « %1 » est dans un système de coordonnées vers lequel Quor ne sait pas
+//    convertir les positions de la carte."
 //   "Le module de terrain de Quor n'est pas de la même version que le programme : réinstallez
 //    Quor."
 QString missingText(const QString &path);
@@ -46,6 +48,7 @@ QString noAltitudeText(const QString &path);
 QString emptyFolderText(const QString &path);
 QString notCoveringText(const QString &path);
 QString readFailedText(const QString &path);
+QString noConversionText(const QString &path);
 
 // Cells read at most to tell whether a file has any altitude at all: a
 // quarter of a second of reading. Beyond it, a model whose cells read so far

@@ -11,11 +11,18 @@ std::vector<Factory> &factories();
 
 template <typename T> struct Registrar
 {
-    Registrar()
+    explicit Registrar(bool first = false)
     {
-        factories().push_back([] { return new T; });
+        const Factory make = [] { return new T; };
+        if (first)
+            factories().insert(factories().begin(), make);
+        else
+            factories().push_back(make);
     }
 };
 } // namespace TestRegistry
 
 #define QUOR_TEST(Class) static TestRegistry::Registrar<Class> s_registrar_##Class;
+// For the one class of an executable that must run before the others, such
+// as one that checks which libraries the process has not loaded yet.
+#define QUOR_TEST_FIRST(Class) static TestRegistry::Registrar<Class> s_registrar_##Class(true);

@@ -95,6 +95,17 @@ private slots:
         QCOMPARE(s.picture().pixelColor(30, 40), kRed);
     }
 
+    // A name brought by a GPX file is no format: its "%1" stays as it is.
+    void uniqueNamesKeepPercentSigns()
+    {
+        f.writeRoutes({"Lac %1", "AA", "Lac %1 (2)", "AB"});
+        MapSession s(*f.state);
+        s.setMapPath(f.map);
+        s.activate();
+        s.confirmCalibration();
+        QCOMPARE(s.uniqueRouteName(QStringLiteral("Lac %1")), QStringLiteral("Lac %1 (3)"));
+    }
+
     // Released lists (the window left) or a map that failed to load: no
     // command writes a file from what the session no longer holds.
     void nothingActsOnReleasedLists_data()

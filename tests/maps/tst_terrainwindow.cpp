@@ -1,7 +1,7 @@
 #include "common/testmain.h"
-#include "routewindow.h"
 #include "maps/mapconversion.h"
 #include "maps/terrainsource.h"
+#include "routewindow.h"
 #include "terrain/terrainchoice.h"
 
 #include <QProcess>
@@ -42,9 +42,8 @@ QString writeModel(const QString &folder, const std::function<double(double, dou
 // every 100 m north. Bilinear interpolation gives a plane back exactly.
 QString writePlane(const QString &folder)
 {
-    return writeModel(folder, [](double e, double n) {
-        return 1000 + (e - 500000) / 10 + (n - 4997000) / 100;
-    });
+    return writeModel(
+        folder, [](double e, double n) { return 1000 + (e - 500000) / 10 + (n - 4997000) / 100; });
 }
 
 QString altitudeOf(const QStringList &waypointLines, int waypoint)
@@ -97,6 +96,45 @@ private slots:
         f.clickMap(700, 50);
         QCOMPARE(altitudeOf(fileLines(), 2), QStringLiteral("1169"));
         QVERIFY(f.platform->errors.isEmpty());
+    }
+
+    // Where the model has no value, a new waypoint has no altitude rather
+    // than the last one's.
+    void clickWhereTheModelHasNoValue()
+    {
+        const QString model =
+            writeModel(f.dir->path() + QLatin1Char('/') + kProject, [](double e, double n) {
+                return e > 501000 ? -9999 : 1000 + (e - 500000) / 10 + (n - 4997000) / 100;
+            });
+        TerrainChoice::write(f.state->projectDirectory(), model);
+        f.writeRoutes({"Lac", "AA"});
+        f.writeWaypoints(QStringLiteral("AA"), {});
+        f.openMap();
+        f.openRoute(QStringLiteral("Lac"));
+        f.clickMap(100, 200);
+        // Pixel (700, 50): E 501400, where every cell around is -9999 m.
+        f.clickMap(700, 50);
+        QCOMPARE((QStringList{altitudeOf(fileLines(), 0), altitudeOf(fileLines(), 1)}),
+                 (QStringList{"1046", ""}));
+        QVERIFY(f.platform->errors.isEmpty());
+    }
+
+    // A model moved away since it was chosen is said once; the clicks still
+    // place their waypoints.
+    void clickAfterTheModelMoved()
+    {
+        const QString model = writePlane(f.dir->path() + QLatin1Char('/') + kProject);
+        TerrainChoice::write(f.state->projectDirectory(), model);
+        QVERIFY(QFile::rename(model, model + QStringLiteral(".ailleurs")));
+        f.writeRoutes({"Lac", "AA"});
+        f.writeWaypoints(QStringLiteral("AA"), {});
+        f.openMap();
+        f.openRoute(QStringLiteral("Lac"));
+        f.clickMap(100, 200);
+        f.clickMap(700, 50);
+        QCOMPARE(f.platform->errors, QStringList{Terrain::missingText(model)});
+        QCOMPARE(fileLines().size(), 20);
+        QCOMPARE(altitudeOf(fileLines(), 0), QString());
     }
 
     // "Altitudes" fills a route of five: the two without altitude at once,
@@ -162,9 +200,8 @@ private slots:
         // the flat, the ground over the top between the first two.
         const TerrainModel cone = TerrainModel::open(model);
         Coordinates::Grid grid;
-        const MapTerrain terrain(cone, grid,
-                                 Coordinates::areaOfExtent(grid, {500200, 4999000},
-                                                           {501800, 4999800}));
+        const MapTerrain terrain(
+            cone, grid, Coordinates::areaOfExtent(grid, {500200, 4999000}, {501800, 4999800}));
         const auto [points, header] = TerrainSource::routeProfile(terrain, "Lac", lines);
         QCOMPARE(points.size(), 3);
         QCOMPARE((QList<qint64>{points[0].distance, points[1].distance, points[2].distance}),

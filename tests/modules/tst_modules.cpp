@@ -9,8 +9,12 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace TestUtil;
 
@@ -104,6 +108,49 @@ private slots:
         QVERIFY(ModuleLoader::isLoaded("quor_geodesy"));
         QVERIFY(mapped("libquor_geodesy"));
         QVERIFY(mapped("libproj"));
+    }
+
+    // A module missing a symbol is refused when it loads, with the module
+    // message, instead of ending the program at its first call.
+    void unresolvedSymbolRefusedAtLoad()
+    {
+        ModuleLoader::setExtraDirectory(QStringLiteral(QUOR_BROKEN_MODULE_DIR));
+        const QString refusal =
+            messageOf([] { ModuleLoader::entryPoint("quor_broken", "quor_broken_functions"); });
+        ModuleLoader::setExtraDirectory(QStringLiteral(QUOR_TEST_MODULE_DIR));
+        QVERIFY2(refusal.startsWith("Le module libquor_broken.so de Quor est introuvable ou "
+                                    "inutilisable ("),
+                 qPrintable(refusal));
+        QVERIFY2(refusal.contains("quor_function_nowhere"), qPrintable(refusal));
+        QVERIFY(!ModuleLoader::isLoaded("quor_broken"));
+    }
+
+    // The installed library folder is looked in only where no one else
+    // could have put a module.
+    void libraryFolderOfOthers()
+    {
+        const QString bin = m_dir.filePath("copie/bin");
+        ModuleLoader::setExtraDirectory(QString());
+        const QString lib = ModuleLoader::searchDirectories(bin).value(1);
+        const QString above = QFileInfo(lib).path();
+        QVERIFY(lib.startsWith(m_dir.filePath("copie/lib")));
+        QVERIFY(QDir().mkpath(bin) && QDir().mkpath(lib));
+        const auto looksIn = [&] { return ModuleLoader::searchDirectories(bin).contains(lib); };
+        const auto mode = [](const QString &path, mode_t bits) {
+            return ::chmod(QFile::encodeName(path).constData(), bits) == 0;
+        };
+        QVERIFY(looksIn());
+        QVERIFY(mode(lib, 0777));
+        QVERIFY(!looksIn());
+        QVERIFY(mode(lib, 01777)); // sticky, but anyone may still add a file
+        QVERIFY(!looksIn());
+        QVERIFY(mode(lib, 0755) && mode(above, 0757));
+        QVERIFY(!looksIn());
+        QVERIFY(mode(above, 01777)); // sticky above: safe below
+        QVERIFY(looksIn());
+        QVERIFY(::chown(QFile::encodeName(lib).constData(), 4242, 4242) == 0);
+        QVERIFY(!looksIn());
+        ModuleLoader::setExtraDirectory(QStringLiteral(QUOR_TEST_MODULE_DIR));
     }
 };
 

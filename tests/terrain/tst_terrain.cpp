@@ -363,8 +363,12 @@ private slots:
 
         QDir(m_dir.path()).mkdir("dossier");
         QCOMPARE(refused(file("dossier")), Terrain::emptyFolderText(file("dossier")));
+        // A photo is passed over like a note; an elevation raster that
+        // cannot be used says why.
         QFile::copy(file("photo.jpg"), file("dossier/photo.jpg"));
-        QCOMPARE(refused(file("dossier")), Terrain::notElevationText(file("dossier/photo.jpg")));
+        QCOMPARE(refused(file("dossier")), Terrain::emptyFolderText(file("dossier")));
+        QFile::copy(file("sans.tif"), file("dossier/sans.tif"));
+        QCOMPARE(refused(file("dossier")), Terrain::notGeoreferencedText(file("dossier/sans.tif")));
 
         // Elsewhere: 300 km west of the map.
         Layout away = kLayouts[0];
@@ -519,5 +523,5 @@ private slots:
     }
 };
 
-QUOR_TEST(TerrainTest)
+QUOR_TEST_FIRST(TerrainTest)
 #include "tst_terrain.moc"
