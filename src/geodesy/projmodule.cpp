@@ -26,6 +26,7 @@ namespace {
 
 constexpr char kEd50Crs[] = "EPSG:4230";
 constexpr char kWgs84Crs[] = "EPSG:4326";
+constexpr double kHalfTurn = 180.0; // degrees of longitude
 
 using FrameKey = std::tuple<int, bool, bool>;
 
@@ -153,7 +154,13 @@ private:
         if (!g.crs)
             return nullptr;
         PJ_AREA *bbox = proj_area_create();
-        proj_area_set_bbox(bbox, west, south, east, north);
+        // PROJ's boxes hold longitudes of [-180, 180], west beyond east for
+        // one across the 180th meridian.
+        if (east - west < 2 * kHalfTurn)
+            proj_area_set_bbox(bbox, std::remainder(west, 2 * kHalfTurn), south,
+                               std::remainder(east, 2 * kHalfTurn), north);
+        else
+            proj_area_set_bbox(bbox, -kHalfTurn, south, kHalfTurn, north);
         PJ *candidates = proj_create_crs_to_crs_from_pj(m_context, g.crs, m_wgs84, bbox, nullptr);
         proj_area_destroy(bbox);
         if (!candidates)

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace Coordinates {
 
@@ -18,6 +19,7 @@ namespace {
 
 constexpr double kMaxLatitude = 90.0;
 constexpr double kMaxLongitude = 180.0;
+constexpr double kZoneWidth = 6.0; // degrees of longitude of a UTM zone
 constexpr double kDegreesToRadians = M_PI / 180.0;
 
 // A lone position's neighbourhood is centred on the node of a grid of
@@ -172,16 +174,23 @@ Area areaAround(const Grid &grid, const GridPoint &point)
 Area areaOfExtent(const Grid &grid, const GridPoint &corner1, const GridPoint &corner2)
 {
     checkGrid(grid);
+    // Longitudes are taken around the zone's central meridian, so that a map
+    // across the 180th meridian is the few degrees it covers, not the whole
+    // world between its two edges.
+    const double centralMeridian = grid.zone * kZoneWidth - kMaxLongitude - kZoneWidth / 2;
     // A UTM rectangle's edges are curves in degrees: their middles can reach
     // beyond the corners.
-    Area area{kMaxLongitude, kMaxLatitude, -kMaxLongitude, -kMaxLatitude};
+    Area area{std::numeric_limits<double>::infinity(), kMaxLatitude,
+              -std::numeric_limits<double>::infinity(), -kMaxLatitude};
     for (const double e :
          {corner1.easting, (corner1.easting + corner2.easting) / 2, corner2.easting}) {
         for (const double n :
              {corner1.northing, (corner1.northing + corner2.northing) / 2, corner2.northing}) {
             const LatLon p = projected(grid, {e, n});
-            area.west = std::min(area.west, p.longitude);
-            area.east = std::max(area.east, p.longitude);
+            const double longitude =
+                centralMeridian + std::remainder(p.longitude - centralMeridian, 2 * kMaxLongitude);
+            area.west = std::min(area.west, longitude);
+            area.east = std::max(area.east, longitude);
             area.south = std::min(area.south, p.latitude);
             area.north = std::max(area.north, p.latitude);
         }

@@ -54,7 +54,9 @@ bool isSouthern(QChar letter);
 
 // A box of WGS84 degrees: the small area a datum transformation is chosen
 // for. The operation `cs2cs --bbox` would use at its centre is the one used
-// for every point converted with it.
+// for every point converted with it. West is below east: the longitudes of
+// an area across the 180th meridian run on beyond 180 (or below -180), and
+// are brought back into [-180, 180] only for PROJ's own boxes.
 struct Area
 {
     double west = 0;
