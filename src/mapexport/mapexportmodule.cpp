@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,13 +56,47 @@ void configureOnce()
 {
     static std::once_flag once;
     std::call_once(once, [] {
-        // Nothing is written beside an export (no .aux.xml), and PROJ never
-        // fetches a grid: the same map gives the same file on every machine
-        // with the same packages.
-        CPLSetConfigOption("GDAL_PAM_ENABLED", "NO");
+        // PROJ never fetches a grid: the same map gives the same file on
+        // every machine with the same packages. The one setting made for
+        // the whole process, as the terrain module makes it too.
         OSRSetPROJEnableNetwork(FALSE);
     });
 }
+
+// Nothing is written beside an export (no .aux.xml). Set for the export's
+// own calls only, on its thread: the terrain module shares the process's
+// GDAL and reads models whose scale or placement may live in such a file.
+const char *const kScopedOptions[][2] = {{"GDAL_PAM_ENABLED", "NO"}};
+
+// The export's thread-local GDAL options, and the caller's that they hide.
+class ScopedOptions
+{
+public:
+    void apply()
+    {
+        m_before.clear();
+        for (const auto &option : kScopedOptions) {
+            const char *before = CPLGetThreadLocalConfigOption(option[0], nullptr);
+            m_before.emplace_back(before ? std::optional<std::string>(before) : std::nullopt);
+            CPLSetThreadLocalConfigOption(option[0], option[1]);
+        }
+    }
+    void restore()
+    {
+        for (std::size_t i = 0; i < m_before.size(); ++i)
+            CPLSetThreadLocalConfigOption(kScopedOptions[i][0],
+                                          m_before[i] ? m_before[i]->c_str() : nullptr);
+        m_before.clear();
+    }
+
+private:
+    std::vector<std::optional<std::string>> m_before;
+};
+
+// The options of the export running on this thread, put aside while the
+// caller's progress runs: it may run the program's event loop, and a
+// terrain lookup with it.
+thread_local ScopedOptions *t_exportOptions = nullptr;
 
 // Records the first failure GDAL reports during an export, and the errno of
 // the system call behind it (read before anything else in the handler can
@@ -96,6 +131,8 @@ public:
             driver.registration();
             m_added.push_back(driver.name);
         }
+        m_options.apply();
+        t_exportOptions = &m_options;
         CPLErrorReset();
         CPLPushErrorHandlerEx(collectFailure, &failure);
         m_cache = GDALGetCacheMax64();
@@ -103,6 +140,8 @@ public:
     }
     ~Session()
     {
+        t_exportOptions = nullptr;
+        m_options.restore();
         GDALSetCacheMax64(m_cache);
         CPLPopErrorHandler();
         for (const char *name : m_added) {
@@ -118,6 +157,7 @@ public:
     Failure failure;
 
 private:
+    ScopedOptions m_options;
     long long m_cache = 0;
     std::vector<const char *> m_added;
 };
@@ -289,7 +329,12 @@ int CPL_STDCALL reportStage(double complete, const char *, void *data)
         return TRUE;
     const double fraction =
         stage->start + std::clamp(complete, 0.0, 1.0) * (stage->end - stage->start);
-    if (r.progress(fraction, r.context) == 0) {
+    if (t_exportOptions)
+        t_exportOptions->restore();
+    const int goOn = r.progress(fraction, r.context);
+    if (t_exportOptions)
+        t_exportOptions->apply();
+    if (goOn == 0) {
         *stage->cancelled = true;
         return FALSE;
     }
