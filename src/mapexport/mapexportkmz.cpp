@@ -21,21 +21,25 @@ namespace {
 
 constexpr char kKml[] = "doc.kml";
 constexpr char kKmlNamespace[] = "http://www.opengis.net/kml/2.2";
+constexpr double kHalfTurn = 180.0;
+constexpr double kTurn = 360.0;
+// Far more output pixels than any tile count can hold, and few enough to
+// count in a long long.
+constexpr double kMaxGridPixels = 1e15;
 
 // Writes one entry of the archive; a failed write keeps its errno, which
 // the zip writer does not report.
-bool store(const std::string &entryPath, const void *bytes, size_t size, Failure &failure)
+bool store(void *zip, const std::string &entry, const void *bytes, size_t size, Failure &failure)
 {
-    VSILFILE *entry = VSIFOpenL(entryPath.c_str(), "wb");
-    bool ok = entry && VSIFWriteL(bytes, 1, size, entry) == size;
-    int error = ok ? 0 : errno;
-    if (entry && VSIFCloseL(entry) != 0 && ok) {
-        ok = false;
-        error = errno;
+    errno = 0;
+    bool ok = CPLCreateFileInZip(zip, entry.c_str(), nullptr) == CE_None;
+    if (ok) {
+        ok = CPLWriteFileInZip(zip, bytes, int(size)) == CE_None;
+        ok = CPLCloseFileInZip(zip) == CE_None && ok;
     }
     if (!ok && !failure.happened) {
         failure.happened = true;
-        failure.error = error;
+        failure.error = errno;
         failure.message = "zip";
     }
     return ok;
@@ -66,10 +70,9 @@ std::string kmlOf(const Request &request, const KmzGrid &grid)
                                         CPLSPrintf("%.12f", grid.latitude(grid.rowStart(row))));
             CPLCreateXMLElementAndValue(box, "south",
                                         CPLSPrintf("%.12f", grid.latitude(grid.rowStart(row + 1))));
-            CPLCreateXMLElementAndValue(
-                box, "east", CPLSPrintf("%.12f", grid.longitude(grid.columnStart(column + 1))));
-            CPLCreateXMLElementAndValue(
-                box, "west", CPLSPrintf("%.12f", grid.longitude(grid.columnStart(column))));
+            const KmzGrid::Columns columns = grid.columnsOf(column);
+            CPLCreateXMLElementAndValue(box, "east", CPLSPrintf("%.12f", columns.east()));
+            CPLCreateXMLElementAndValue(box, "west", CPLSPrintf("%.12f", columns.west()));
         }
     }
     char *text = CPLSerializeXMLTree(kml);
@@ -82,11 +85,12 @@ std::string kmlOf(const Request &request, const KmzGrid &grid)
 // One tile, warped from the picture into memory (3 MB at most), then
 // compressed.
 bool writeKmzTile(const Request &request, GDALDatasetH picture, const KmzGrid &grid, int row,
-                  int column, const std::string &archive, Stage &stage, Failure &failure)
+                  int column, void *zip, Stage &stage, Failure &failure)
 {
-    const long long x0 = grid.columnStart(column), x1 = grid.columnStart(column + 1);
+    const KmzGrid::Columns columns = grid.columnsOf(column);
+    const long long x0 = columns.first, x1 = columns.end;
     const long long y0 = grid.rowStart(row), y1 = grid.rowStart(row + 1);
-    double transform[6] = {grid.longitude(x0), grid.xResolution, 0, grid.latitude(y0), 0,
+    double transform[6] = {columns.west(),   columns.span->xResolution, 0, grid.latitude(y0), 0,
                            -grid.yResolution};
     OGRSpatialReference degrees;
     if (!systemOf(kWgs84, degrees))
@@ -95,7 +99,7 @@ bool writeKmzTile(const Request &request, GDALDatasetH picture, const KmzGrid &g
                             nullptr));
     if (!tile || GDALSetGeoTransform(tile.get(), transform) != CE_None ||
         GDALSetSpatialRef(tile.get(), OGRSpatialReference::ToHandle(&degrees)) != CE_None ||
-        !warpInto(picture, tile.get(), stage))
+        !warpInto(picture, tile.get(), degreesOf(request), stage))
         return false;
     // Encoded in memory, then stored: GDAL's JPEG writer reads back what it
     // wrote, which a zip entry being written does not allow.
@@ -111,10 +115,40 @@ bool writeKmzTile(const Request &request, GDALDatasetH picture, const KmzGrid &g
     written.reset();
     vsi_l_offset size = 0;
     const GByte *bytes = VSIGetMemFileBuffer(encoded.c_str(), &size, FALSE);
-    const bool ok =
-        bytes && store(archive + "/" + tileName(row, column), bytes, size_t(size), failure);
+    const bool ok = bytes && store(zip, tileName(row, column), bytes, size_t(size), failure);
     VSIUnlink(encoded.c_str());
     return ok;
+}
+
+// Output pixels of `pixel` degrees over `span` degrees, the last one a
+// little smaller; none when the numbers make no grid.
+long long pixelsOver(double span, double pixel)
+{
+    const double pixels = std::ceil(span / pixel - kZoomTolerance);
+    if (!std::isfinite(pixels))
+        return 0;
+    return (long long)std::clamp(pixels, 1.0, kMaxGridPixels);
+}
+
+int tilesOver(long long pixels)
+{
+    // Counted as they are, however absurd, so that the caller can say how
+    // many; never more than an int can hold, both spans and all rows
+    // together.
+    return int(
+        std::min<long long>((pixels + kMaxKmzTileSize - 1) / kMaxKmzTileSize, INT32_MAX / 4));
+}
+
+bool addSpan(KmzGrid &grid, double west, double east, double across)
+{
+    KmzSpan &span = grid.spans[grid.spanCount++];
+    span.west = west;
+    span.east = east;
+    span.width = pixelsOver(east - west, across);
+    span.xResolution = (east - west) / double(span.width);
+    span.columns = tilesOver(span.width);
+    grid.columns += span.columns;
+    return span.width > 0;
 }
 
 } // namespace
@@ -122,55 +156,66 @@ bool writeKmzTile(const Request &request, GDALDatasetH picture, const KmzGrid &g
 // Latitude/longitude pixels as long and high on the ground as the scan's
 // (times the reduction) at the extent's centre, over the whole frame: the
 // last pixels are made a little smaller so that the grid ends exactly on
-// the map's easternmost and southernmost points.
+// the map's easternmost and southernmost points, and on the antimeridian
+// on both sides of it.
 bool kmzGridOf(const Request &request, GDALDatasetH picture, KmzGrid &grid)
 {
     Frame frame;
-    if (!frameIn(picture, kWgs84, frame))
+    if (!frameIn(picture, degreesOf(request), frame))
         return false;
     const double reduction = std::max(1.0, request.kmzReduction);
     const double across = frame.across * reduction;
     const double down = frame.down * reduction;
-    const double spanX = frame.maxX - frame.minX;
-    const double spanY = frame.maxY - frame.minY;
-    grid.width = std::max(1LL, (long long)std::ceil(spanX / across - kZoomTolerance));
-    grid.height = std::max(1LL, (long long)std::ceil(spanY / down - kZoomTolerance));
-    grid.west = frame.minX;
+    // The antimeridian at +180, whichever side of it the centre lies.
+    if (frame.minX < -kHalfTurn) {
+        frame.minX += kTurn;
+        frame.maxX += kTurn;
+    }
+    grid = KmzGrid();
+    // A sliver beyond it narrower than half an output pixel is left out.
+    const bool eastOf = frame.maxX - kHalfTurn >= across / 2;
+    const bool westOf = kHalfTurn - frame.minX >= across / 2;
+    bool ok = true;
+    if (eastOf && westOf) {
+        ok = addSpan(grid, frame.minX, kHalfTurn, across) &&
+             addSpan(grid, -kHalfTurn, frame.maxX - kTurn, across);
+    } else if (eastOf) {
+        ok = addSpan(grid, std::max(frame.minX, kHalfTurn) - kTurn, frame.maxX - kTurn, across);
+    } else {
+        ok = addSpan(grid, frame.minX, std::min(frame.maxX, kHalfTurn), across);
+    }
+    grid.height = pixelsOver(frame.maxY - frame.minY, down);
     grid.north = frame.maxY;
-    grid.xResolution = spanX / grid.width;
-    grid.yResolution = spanY / grid.height;
-    const long long columns = (grid.width + kMaxKmzTileSize - 1) / kMaxKmzTileSize;
-    const long long rows = (grid.height + kMaxKmzTileSize - 1) / kMaxKmzTileSize;
-    // Counted as they are, however absurd, so that the caller can say how
-    // many; never more than an int can hold.
-    grid.columns = int(std::min<long long>(columns, INT32_MAX / 2));
-    grid.rows = int(std::min<long long>(rows, INT32_MAX / 2));
-    return true;
+    grid.yResolution = (frame.maxY - frame.minY) / double(grid.height);
+    grid.rows = tilesOver(grid.height);
+    return ok && grid.height > 0;
 }
 
 bool writeKmz(const Request &request, GDALDatasetH picture, const KmzGrid &grid, bool *cancelled,
               Failure &failure)
 {
-    // Braces keep GDAL from taking a ".kmz" or ".zip" earlier in the path
-    // (a folder's name) for the archive.
-    const std::string archive = std::string("/vsizip/{") + request.path + "}";
-    // The zip writer makes the archive itself: the empty file that reserved
-    // the name goes just before.
-    VSIUnlink(request.path);
-    // GDAL's zip writer: the archive stays open while its entries are
-    // written one after the other, the KML first so that readers find it.
-    VSILFILE *zip = VSIFOpenL(archive.c_str(), "wb");
-    if (!zip)
+    // GDAL's zip writer, given the file itself rather than a path of its
+    // archive syntax, which braces or a ".kmz" in a folder's name would
+    // mislead. The archive stays open while its entries are written one
+    // after the other, the KML first so that readers find it.
+    void *zip = CPLCreateZip(request.path, nullptr);
+    if (!zip) {
+        if (!failure.happened) {
+            failure.happened = true;
+            failure.error = errno;
+        }
         return false;
+    }
     const std::string kml = kmlOf(request, grid);
-    bool ok = store(archive + "/" + kKml, kml.data(), kml.size(), failure);
+    bool ok = store(zip, kKml, kml.data(), kml.size(), failure);
     const int count = grid.rows * grid.columns;
     for (int i = 0; ok && i < count; ++i) {
         Stage stage{&request, double(i) / count, double(i + 1) / count, cancelled};
-        ok = writeKmzTile(request, picture, grid, i / grid.columns, i % grid.columns, archive,
-                          stage, failure);
+        ok = writeKmzTile(request, picture, grid, i / grid.columns, i % grid.columns, zip, stage,
+                          failure);
     }
-    if (VSIFCloseL(zip) != 0 && ok && !failure.happened) {
+    errno = 0;
+    if (CPLCloseZip(zip) != CE_None && ok && !failure.happened) {
         failure.happened = true;
         failure.error = errno;
         ok = false;

@@ -22,6 +22,7 @@ constexpr double kMercatorRadius = 6378137.0;
 constexpr double kWorldWidth = 2 * M_PI * kMercatorRadius;
 // Deeper than any phone app zooms: a finer scan is reduced to it.
 constexpr int kDeepestZoom = 24;
+constexpr double kHalfTurn = 180.0;
 
 double zoomResolution(int zoom)
 {
@@ -36,17 +37,18 @@ struct Pyramid
     long long firstColumn = 0, lastColumn = 0, firstRow = 0, lastRow = 0;
 };
 
-Pyramid pyramidOf(const Frame &frame)
+// `highest` is never above `top`.
+Pyramid pyramidOf(const Frame &frame, int top)
 {
     Pyramid p;
     // The deepest level whose pixels are no smaller than the scan's.
     const double scanPixel = std::max(frame.across, frame.down);
     const double deepest =
         std::floor(std::log2(kWorldWidth / (kTileSize * scanPixel)) + kZoomTolerance);
-    p.deepest = int(std::clamp(deepest, 0.0, double(kDeepestZoom)));
+    p.deepest = int(std::clamp(deepest, double(top), double(kDeepestZoom)));
     p.highest = p.deepest;
-    while (p.highest > 0 && ((frame.maxX - frame.minX) / zoomResolution(p.highest) > kTileSize ||
-                             (frame.maxY - frame.minY) / zoomResolution(p.highest) > kTileSize))
+    while (p.highest > top && ((frame.maxX - frame.minX) / zoomResolution(p.highest) > kTileSize ||
+                               (frame.maxY - frame.minY) / zoomResolution(p.highest) > kTileSize))
         --p.highest;
     const double tile = kTileSize * zoomResolution(p.deepest);
     const double half = kWorldWidth / 2;
@@ -131,12 +133,68 @@ bool whitenLevels(const Request &request, const Pyramid &p, Stage &stage)
 constexpr double kMercatorWarpShare = 0.7;
 constexpr double kOverviewsShare = 0.25; // then the white of the levels above
 
+// A longitude between -180 and 180.
+double wrapped(double longitude)
+{
+    return std::remainder(longitude, 2 * kHalfTurn);
+}
+
+// Runs statements on the file through GDAL's SQLite driver.
+bool executeSql(const Request &request, const std::vector<std::string> &statements)
+{
+    const std::string database = std::string("SQLite:") + request.path;
+    const char *const sqlite[] = {"SQLite", nullptr};
+    Dataset file(
+        GDALOpenEx(database.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE, sqlite, nullptr, nullptr));
+    if (!file)
+        return false;
+    for (const std::string &statement : statements) {
+        OGRLayerH none = GDALDatasetExecuteSQL(file.get(), statement.c_str(), nullptr, nullptr);
+        if (none)
+            GDALDatasetReleaseResultSet(file.get(), none);
+    }
+    return CPLGetLastErrorType() < CE_Failure;
+}
+
+// GDAL's writer records as the highest level the last one it could make,
+// not the last one built. A map across the antimeridian was tiled in Web
+// Mercator about 180 degrees: each level's columns turn half a world, in
+// two steps that never give two tiles the same place, and its bounds go
+// west to east across the antimeridian, the west greater than the east.
+bool finishMetadata(const Request &request, const Pyramid &p, const Placement &placement)
+{
+    std::vector<std::string> statements{
+        CPLSPrintf("UPDATE metadata SET value = '%d' WHERE name = 'minzoom'", p.highest)};
+    if (placement.mercator.centralMeridian != 0) {
+        statements.emplace_back(
+            "UPDATE tiles SET tile_column = tile_column + (3 << (zoom_level - 1))");
+        statements.emplace_back("UPDATE tiles SET tile_column = tile_column % (1 << zoom_level)");
+        const Frame &d = placement.degrees;
+        statements.emplace_back(CPLSPrintf(
+            "UPDATE metadata SET value = '%.10f,%.10f,%.10f,%.10f' WHERE name = 'bounds'",
+            wrapped(d.minX), d.minY, wrapped(d.maxX), d.maxY));
+    }
+    return executeSql(request, statements);
+}
+
 } // namespace
 
-bool writeMBTiles(const Request &request, GDALDatasetH picture, const Frame &frame, Result *result,
-                  bool *cancelled)
+bool placementOf(const Request &request, GDALDatasetH picture, Placement &placement)
 {
-    const Pyramid p = pyramidOf(frame);
+    if (!frameIn(picture, degreesOf(request), placement.degrees))
+        return false;
+    const bool across = placement.degrees.minX < -kHalfTurn || placement.degrees.maxX > kHalfTurn;
+    placement.mercator = mercatorOf(request, across ? kHalfTurn : 0);
+    return frameIn(picture, placement.mercator, placement.frame);
+}
+
+bool writeMBTiles(const Request &request, GDALDatasetH picture, const Placement &placement,
+                  Result *result, bool *cancelled)
+{
+    const Frame &frame = placement.frame;
+    // About 180 degrees, the levels' columns are turned half a world at the
+    // end, which level 0's one tile cannot be.
+    const Pyramid p = pyramidOf(frame, placement.mercator.centralMeridian != 0 ? 1 : 0);
     const long long width = (p.lastColumn - p.firstColumn + 1) * kTileSize;
     const long long height = (p.lastRow - p.firstRow + 1) * kTileSize;
     if (width > INT32_MAX || height > INT32_MAX)
@@ -145,25 +203,19 @@ bool writeMBTiles(const Request &request, GDALDatasetH picture, const Frame &fra
     const double half = kWorldWidth / 2;
     double transform[6] = {-half + p.firstColumn * kTileSize * resolution, resolution, 0,
                            half - p.firstRow * kTileSize * resolution,     0,          -resolution};
+    OGRSpatialReference mercator;
+    if (!systemOf(kWebMercator, mercator))
+        return false;
 
     // The bounds in degrees of the extent itself, not of the whole tiles.
-    OGRSpatialReference mercator, degrees;
-    if (!systemOf(kWebMercator, mercator) || !systemOf(kWgs84, degrees))
-        return false;
-    std::unique_ptr<OGRCoordinateTransformation> inverse(
-        OGRCreateCoordinateTransformation(&mercator, &degrees));
-    double xs[2] = {frame.minX, frame.maxX};
-    double ys[2] = {frame.minY, frame.maxY};
-    if (!inverse || !inverse->Transform(2, xs, ys))
-        return false;
-
+    const Frame &d = placement.degrees;
     CPLStringList options;
     options.SetNameValue("TILE_FORMAT", "JPEG");
     options.SetNameValue("QUALITY", CPLSPrintf("%d", request.jpegQuality));
     options.SetNameValue("NAME", request.name);
     options.SetNameValue("DESCRIPTION", request.name);
     options.SetNameValue("BOUNDS",
-                         CPLSPrintf("%.10f,%.10f,%.10f,%.10f", xs[0], ys[0], xs[1], ys[1]));
+                         CPLSPrintf("%.10f,%.10f,%.10f,%.10f", d.minX, d.minY, d.maxX, d.maxY));
     // SQLite makes its database itself: the empty file that reserved the
     // name goes just before.
     VSIUnlink(request.path);
@@ -175,7 +227,7 @@ bool writeMBTiles(const Request &request, GDALDatasetH picture, const Frame &fra
         GDALSetGeoTransform(out.get(), transform) != CE_None)
         return false;
     Stage warping{&request, 0, kMercatorWarpShare, cancelled};
-    if (!warpInto(picture, out.get(), warping))
+    if (!warpInto(picture, out.get(), placement.mercator, warping))
         return false;
 
     // The levels above are built on the file opened again, as gdaladdo does
@@ -197,25 +249,8 @@ bool writeMBTiles(const Request &request, GDALDatasetH picture, const Frame &fra
     GDALFlushCache(out.get());
     out.reset();
     Stage whitening{&request, kMercatorWarpShare + kOverviewsShare, 1, cancelled};
-    if (!whitenLevels(request, p, whitening))
+    if (!whitenLevels(request, p, whitening) || !finishMetadata(request, p, placement))
         return false;
-
-    // GDAL's writer records as the highest level the last one it could make,
-    // not the last one built: the metadata is put right through GDAL's
-    // SQLite driver.
-    const std::string database = std::string("SQLite:") + request.path;
-    const char *const sqlite[] = {"SQLite", nullptr};
-    Dataset metadata(
-        GDALOpenEx(database.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE, sqlite, nullptr, nullptr));
-    if (!metadata)
-        return false;
-    OGRLayerH none = GDALDatasetExecuteSQL(
-        metadata.get(),
-        CPLSPrintf("UPDATE metadata SET value = '%d' WHERE name = 'minzoom'", p.highest), nullptr,
-        nullptr);
-    if (none)
-        GDALDatasetReleaseResultSet(metadata.get(), none);
-    metadata.reset();
     result->minZoom = p.highest;
     result->maxZoom = p.deepest;
     return CPLGetLastErrorType() < CE_Failure;

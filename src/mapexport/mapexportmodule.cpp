@@ -381,12 +381,12 @@ void exportMap(const Request *request, Result *result)
         written = writeGeoTiff(*request, picture.get(), &cancelled);
         break;
     case MBTiles: {
-        Frame frame;
-        if (!frameIn(picture.get(), kWebMercator, frame)) {
+        Placement placement;
+        if (!placementOf(*request, picture.get(), placement)) {
             result->status = NoConversion;
             return;
         }
-        written = writeMBTiles(*request, picture.get(), frame, result, &cancelled);
+        written = writeMBTiles(*request, picture.get(), placement, result, &cancelled);
         break;
     }
     case Kmz: {

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cmath>
 
+using namespace MapExportApi;
+
 namespace MapExportModule {
 
 namespace {
@@ -22,6 +24,9 @@ constexpr double kWarpMemoryBytes = 2.0 * 1024 * 1024;
 constexpr int kOverviewChunkBytes = 1024 * 1024;
 // The error of the approximate transformation, in output pixels: gdalwarp's.
 constexpr double kMaxTransformError = 0.125;
+constexpr char kPipeline[] = "+proj=pipeline";
+constexpr double kHalfTurn = 180.0;
+constexpr double kTurn = 360.0;
 
 struct WarpOptionsDeleter
 {
@@ -41,16 +46,28 @@ std::string wktOf(int epsg)
     return wkt;
 }
 
-// From the picture's pixels to positions of `epsg` (longitude first), or
-// null when PROJ has no way there.
-Transformer toSystem(GDALDatasetH picture, int epsg)
+// From the picture's pixels to positions of `output`, through its
+// operation, or null when PROJ cannot make it.
+Transformer toOutput(GDALDatasetH picture, const Output &output)
 {
-    const std::string wkt = wktOf(epsg);
-    if (wkt.empty())
+    const std::string wkt = wktOf(output.epsg);
+    if (wkt.empty() || output.operation.empty())
         return Transformer();
     CPLStringList options;
     options.SetNameValue("DST_SRS", wkt.c_str());
+    options.SetNameValue("COORDINATE_OPERATION", output.operation.c_str());
     return Transformer(GDALCreateGenImgProjTransformer2(picture, nullptr, options.List()));
+}
+
+// The request's operation followed by `steps`, as one PROJ pipeline.
+std::string pipelineOf(const Request &request, const std::string &steps)
+{
+    if (!request.operation || !*request.operation)
+        return {};
+    std::string pipeline = request.operation;
+    if (pipeline.rfind(kPipeline, 0) != 0)
+        pipeline = std::string(kPipeline) + " +step " + pipeline;
+    return pipeline + " " + steps;
 }
 
 // Points along each side of the picture: a straight side in UTM bends a
@@ -67,9 +84,25 @@ bool systemOf(int epsg, OGRSpatialReference &system)
     return true;
 }
 
-bool frameIn(GDALDatasetH picture, int epsg, Frame &frame)
+Output degreesOf(const Request &request)
 {
-    Transformer transformer = toSystem(picture, epsg);
+    // EPSG:4326 lists latitude first.
+    return {kWgs84, pipelineOf(request, "+step +proj=axisswap +order=2,1"), 0};
+}
+
+Output mercatorOf(const Request &request, double centralMeridian)
+{
+    return {kWebMercator,
+            pipelineOf(request, CPLSPrintf("+step +proj=unitconvert +xy_in=deg +xy_out=rad "
+                                           "+step +proj=webmerc +lat_0=0 +lon_0=%.17g +x_0=0 "
+                                           "+y_0=0 +ellps=WGS84",
+                                           centralMeridian)),
+            centralMeridian};
+}
+
+bool frameIn(GDALDatasetH picture, const Output &output, Frame &frame)
+{
+    Transformer transformer = toOutput(picture, output);
     if (!transformer)
         return false;
     const double width = GDALGetRasterXSize(picture);
@@ -94,6 +127,13 @@ bool frameIn(GDALDatasetH picture, int epsg, Frame &frame)
         return false;
     if (std::find(ok.begin(), ok.end(), 0) != ok.end())
         return false;
+    // PROJ gives longitudes between -180 and 180: those of a map across the
+    // antimeridian are made continuous about its centre, so that its frame
+    // is its own few degrees and not the whole world's width.
+    if (output.epsg == kWgs84) {
+        for (double &longitude : x)
+            longitude = x[centre] + std::remainder(longitude - x[centre], kTurn);
+    }
     frame.minX = *std::min_element(x.begin(), x.begin() + centre);
     frame.maxX = *std::max_element(x.begin(), x.begin() + centre);
     frame.minY = *std::min_element(y.begin(), y.begin() + centre);
@@ -109,9 +149,14 @@ bool frameIn(GDALDatasetH picture, int epsg, Frame &frame)
 
 // Warps `source` into the whole of `target` (which has its own system and
 // geotransform), papering the ground outside the map white.
-bool warpInto(GDALDatasetH source, GDALDatasetH target, Stage &stage)
+bool warpInto(GDALDatasetH source, GDALDatasetH target, const Output &output, Stage &stage)
 {
-    Transformer transformer(GDALCreateGenImgProjTransformer2(source, target, nullptr));
+    if (output.operation.empty())
+        return false;
+    CPLStringList transformation;
+    transformation.SetNameValue("COORDINATE_OPERATION", output.operation.c_str());
+    Transformer transformer(
+        GDALCreateGenImgProjTransformer2(source, target, transformation.List()));
     if (!transformer)
         return false;
     void *approximate = GDALCreateApproxTransformer(GDALGenImgProjTransform, transformer.release(),
