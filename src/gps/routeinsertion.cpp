@@ -1,9 +1,9 @@
 #include "routeinsertion.h"
 
 #include "data/itinerary.h"
-#include "data/routefiles.h"
 #include "data/stringgrid.h"
 #include "data/textforms.h"
+#include "data/routefiles.h"
 #include "routegeometry.h"
 
 #include <algorithm>
