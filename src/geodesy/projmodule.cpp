@@ -19,6 +19,7 @@ struct GeodesyApi::Operation
 {
     PJ *pj = nullptr;
     std::string name;
+    std::string definition;
     bool ballpark = false;
 };
 
@@ -192,6 +193,8 @@ private:
         made.pj = normalized;
         made.name = name;
         made.ballpark = proj_coordoperation_has_ballpark_transformation(m_context, normalized);
+        const char *definition = proj_as_proj_string(m_context, normalized, PJ_PROJ_5, nullptr);
+        made.definition = definition ? definition : "";
         return &m_operations.emplace(key, made).first->second;
     }
 
@@ -248,7 +251,12 @@ Status inverse(const Operation *operation, double longitude, double latitude, do
     return run(operation->pj, PJ_INV, longitude, latitude, easting, northing);
 }
 
-const Functions kFunctions{kVersion, project, choose, name, ballpark, forward, inverse};
+const char *definition(const Operation *operation)
+{
+    return operation->definition.c_str();
+}
+
+const Functions kFunctions{kVersion, project, choose, name, ballpark, forward, inverse, definition};
 
 } // namespace
 

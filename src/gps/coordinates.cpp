@@ -208,6 +208,7 @@ Transformation::Transformation(const Grid &grid, const Area &area) : m_grid(grid
         throw noConversion(grid);
     m_operation = chosen;
     m_name = QString::fromUtf8(g.name(chosen));
+    m_definition = QByteArray(g.definition(chosen));
     m_ballpark = g.ballpark(chosen);
 }
 
@@ -236,6 +237,11 @@ GridPoint Transformation::fromWgs84(const LatLon &position) const
 QString Transformation::operation() const
 {
     return m_name;
+}
+
+QByteArray Transformation::definition() const
+{
+    return m_definition;
 }
 
 bool Transformation::isBallpark() const

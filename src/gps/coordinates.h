@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QChar>
 #include <QString>
 
@@ -96,6 +97,10 @@ public:
 
     // The operation's name, as the GPX metadata gives it.
     QString operation() const;
+    // The operation as a PROJ pipeline from easting/northing to longitude/
+    // latitude in degrees, for GDAL's warper; empty when PROJ cannot write
+    // it as one.
+    QByteArray definition() const;
     // True when PROJ knows no datum shift for this area and converts without
     // one (its "ballpark" operation: off by up to a few hundred metres).
     bool isBallpark() const;
@@ -104,6 +109,7 @@ private:
     Grid m_grid;
     const GeodesyApi::Operation *m_operation = nullptr; // owned by the geodesy module
     QString m_name;
+    QByteArray m_definition;
     bool m_ballpark = false;
 };
 

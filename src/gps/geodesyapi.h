@@ -9,7 +9,7 @@
 namespace GeodesyApi {
 
 // Bumped whenever a member below changes: an older module is refused.
-constexpr int kVersion = 1;
+constexpr int kVersion = 2;
 
 // What makes a grid's projection: the band letter only says the hemisphere.
 struct Frame
@@ -42,6 +42,10 @@ struct Functions
                       double *longitude, double *latitude);
     Status (*inverse)(const Operation *operation, double longitude, double latitude,
                       double *easting, double *northing);
+    // The operation as a PROJ pipeline, easting/northing to longitude/
+    // latitude in degrees, for a library that converts with it (GDAL's
+    // warper); empty when PROJ cannot write it as one.
+    const char *(*definition)(const Operation *operation);
 };
 
 // The one symbol the module exports.

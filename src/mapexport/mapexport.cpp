@@ -5,6 +5,7 @@
 #include "data/quorerror.h"
 #include "mapexportapi.h"
 #include "maps/arealayout.h"
+#include "maps/terrainsource.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -35,6 +36,8 @@ constexpr long double kHalfPixel = 0.5L;
 // The progress is told in thousandths, each once: the progress box lets the
 // windows repaint every time it hears of one.
 constexpr qint64 kProgressSteps = 1000;
+// Bytes of the destination's name that its temporary file keeps.
+constexpr int kTemporaryStemLength = 32;
 
 const MapExportApi::Functions &module()
 {
@@ -134,11 +137,13 @@ struct Prepared
     std::array<double, 6> transform{};
     int epsg = 0;
     QByteArray name;
+    QByteArray operation;
     MapExportApi::Request request;
 };
 
-// Every refusal that needs no module, then the module's request.
-void prepare(const Request &request, Prepared &out)
+// Every refusal that needs no export module, then the module's request for
+// `format`.
+void prepare(const Request &request, Format format, Prepared &out)
 {
     if (request.picture.isNull())
         throw QuorError(kNoPicture);
@@ -167,8 +172,13 @@ void prepare(const Request &request, Prepared &out)
         request.name.isEmpty() ? QFileInfo(request.destination).completeBaseName() : request.name;
     out.name = name.toUtf8();
 
+    // Only the reprojected formats need the operation, and the geodesy
+    // module that chooses it.
+    if (format != Format::GeoTiff)
+        out.operation = mapTransformation(request).definition();
+
     MapExportApi::Request &r = out.request;
-    r.format = moduleFormat(request.format);
+    r.format = moduleFormat(format);
     // constBits() leaves the shared pixels shared.
     const uchar *first = out.picture.constBits() +
                          qsizetype(out.extent.top()) * out.picture.bytesPerLine() +
@@ -182,6 +192,7 @@ void prepare(const Request &request, Prepared &out)
     r.picture.lineStride = out.picture.bytesPerLine();
     std::copy(out.transform.begin(), out.transform.end(), r.transform);
     r.epsg = out.epsg;
+    r.operation = out.operation.isEmpty() ? nullptr : out.operation.constData();
     r.name = out.name.constData();
     r.kmzReduction = std::max(1.0, request.kmzReduction);
     r.jpegQuality = kJpegQuality;
@@ -226,21 +237,35 @@ mode_t finishedMode(const QString &destination)
     return 0666 & ~mask;
 }
 
-// A new file of a name nobody else uses, in the destination's folder, with
-// the format's suffix (GDAL's zip writer knows an archive by it). Throws
-// "Impossible de créer le fichier" for the destination when the folder
-// cannot take it.
+// A new file of a name nobody else uses, in the destination's folder (so
+// that the rename is atomic), with the format's suffix. Its name keeps a
+// few characters of the destination's, for whoever finds one left by a
+// crash, and always fits the folder's limit whatever the destination's
+// length. Throws "Impossible de créer le fichier" for the destination when
+// the folder cannot take it.
 QString temporaryBeside(const QString &destination, Format format)
 {
     const QFileInfo info(destination);
-    const QString suffixText = QLatin1Char('.') + suffix(format);
-    QByteArray path = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") +
-                                        info.fileName() + QStringLiteral(".XXXXXX") + suffixText);
-    const int fd = ::mkstemps(path.data(), int(QFile::encodeName(suffixText).size()));
+    const QByteArray suffixBytes = QFile::encodeName(QLatin1Char('.') + suffix(format));
+    QString stem = info.fileName().left(kTemporaryStemLength);
+    while (QFile::encodeName(stem).size() > kTemporaryStemLength)
+        stem.chop(1);
+    QByteArray path = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + stem) +
+                      ".XXXXXX" + suffixBytes;
+    const int fd = ::mkstemps(path.data(), int(suffixBytes.size()));
     if (fd < 0)
         throwCannotCreate(destination);
     ::close(fd);
     return QFile::decodeName(path);
+}
+
+// Whether the folder can hold a file of the destination's name: the
+// system's own limit, checked before the export rather than at its rename.
+bool nameFits(const QString &destination)
+{
+    const QFileInfo info(destination);
+    const long limit = ::pathconf(QFile::encodeName(info.absolutePath()).constData(), _PC_NAME_MAX);
+    return limit <= 0 || QFile::encodeName(info.fileName()).size() <= limit;
 }
 
 [[noreturn]] void throwFailure(const Request &request, const MapExportApi::Result &result)
@@ -349,11 +374,25 @@ QRect routeExtent(const QSize &picture, const MapTransform &transform,
     return routeArea(map, waypoints, marginKm);
 }
 
+Coordinates::Transformation mapTransformation(const Request &request)
+{
+    if (!isCalibrated(request.transform))
+        throw QuorError(kNotCalibrated);
+    const Coordinates::Grid &g = request.grid;
+    const auto frame = TerrainSource::mapFrame(QString::number(g.zone), QString(g.letter), g.datum,
+                                               request.transform, request.picture.size());
+    if (!frame)
+        throw QuorError(noConversionText(request.format));
+    const Coordinates::Transformation transformation(frame->first, frame->second);
+    if (transformation.definition().isEmpty())
+        throw QuorError(noConversionText(request.format));
+    return transformation;
+}
+
 int kmzTiles(const Request &request)
 {
     Prepared prepared;
-    prepare(request, prepared);
-    prepared.request.format = MapExportApi::Kmz;
+    prepare(request, Format::Kmz, prepared);
     MapExportApi::Result result;
     module().kmzLayout(&prepared.request, &result);
     if (result.status != MapExportApi::Done)
@@ -375,11 +414,11 @@ double fittingKmzReduction(const Request &request)
 void exportMap(const Request &request, const Progress &progress)
 {
     Prepared prepared;
-    prepare(request, prepared);
+    prepare(request, request.format, prepared);
     const MapExportApi::Functions &functions = module();
     // A read-only file stays as it is: the rename would replace it.
-    if (FileLayer::fileExists(request.destination) &&
-        FileLayer::probeReadWrite(request.destination) != 0)
+    if (!nameFits(request.destination) || (FileLayer::fileExists(request.destination) &&
+                                           FileLayer::probeReadWrite(request.destination) != 0))
         throwCannotCreate(request.destination);
 
     const QString temporary = temporaryBeside(request.destination, request.format);

@@ -41,9 +41,11 @@
 //
 // Datum. The UTM grid's system is EPSG's (ED50 / UTM 28N to 38N are 23028 to
 // 23038, WGS 84 / UTM 1N to 60N and 1S to 60S 32601 to 32660 and 32701 to
-// 32760). For MBTiles and KMZ, GDAL converts to WGS84 with the operation
-// PROJ chooses for the extent's area, as `cs2cs --bbox` does, from the
-// grids installed: the network is never used.
+// 32760). For MBTiles and KMZ, every pixel goes to WGS84 through the one
+// operation the map window uses for the same map (mapTransformation), so a
+// waypoint lands on the same ground in a GPX file, on the terrain and in
+// every export: GDAL is given that operation rather than left to choose
+// its own, which near the edge of an operation's area could differ.
 namespace MapExport {
 
 enum class Format { GeoTiff, MBTiles, Kmz };
@@ -119,6 +121,13 @@ std::array<double, 6> geoTransform(const MapTransform &transform, const QRect &e
 // waypoint on the picture.
 QRect routeExtent(const QSize &picture, const MapTransform &transform,
                   const QList<QPoint> &waypoints, double marginKm);
+
+// The datum operation of MBTiles and KMZ: Coordinates::Transformation's
+// choice for the area of the whole picture, as the map window chooses it
+// for the terrain (TerrainSource::mapFrame). Throws kNotCalibrated,
+// checkGrid's texts, Coordinates' text for an area PROJ has no operation
+// for, or noConversionText when PROJ cannot hand the operation to GDAL.
+Coordinates::Transformation mapTransformation(const Request &request);
 
 // The tiles a KMZ of the request would have at its kmzReduction, counted
 // without reading a pixel. Loads the module; throws the refusals of

@@ -13,7 +13,7 @@
 namespace MapExportApi {
 
 // Bumped whenever a member below changes: an older module is refused.
-constexpr int kVersion = 1;
+constexpr int kVersion = 2;
 
 enum Format { GeoTiff = 0, MBTiles = 1, Kmz = 2 };
 
@@ -53,7 +53,12 @@ struct Request
     // (column, row) of its pixels is (t0 + column t1 + row t2, t3 + column t4
     // + row t5); (0, 0) is the top-left corner of the top-left pixel.
     double transform[6] = {0, 1, 0, 0, 0, 1};
-    int epsg = 0;               // the coordinate system of those positions
+    int epsg = 0; // the coordinate system of those positions
+    // MBTiles and KMZ: the datum operation from those positions (easting
+    // first) to WGS84 longitude and latitude in degrees, as a PROJ string
+    // (UTF-8): the program's own, through which every pixel goes. Refused
+    // with NoConversion when null.
+    const char *operation = nullptr;
     const char *path = nullptr; // UTF-8; the file is created or truncated
     const char *name = nullptr; // UTF-8: the name phone apps and receivers show
     // KMZ: output pixels this many times the size of the scan's (1: none).

@@ -19,6 +19,7 @@ namespace {
 constexpr double kMaxMarginKm = 20.0;
 constexpr double kMarginStepKm = 0.5;
 constexpr int kDecimals = 1;
+constexpr int kMessageWidthChars = 60;
 
 const QString kFormatNames[] = {QStringLiteral("GeoTIFF (.tif)"),
                                 QStringLiteral("MBTiles (.mbtiles)"), QStringLiteral("KMZ (.kmz)")};
@@ -36,11 +37,15 @@ QString reductionText(double reduction)
 } // namespace
 
 MapExportDialog::MapExportDialog(const MapExportOptions &options, bool hasRoute, QWidget *parent)
-    : QDialog(parent)
+    : QDialog(parent), m_given(options)
 {
     setObjectName(QStringLiteral("MapExportDialog"));
     setWindowTitle(QStringLiteral("Exporter la carte"));
     auto *form = new QFormLayout(this);
+    // The dialog takes the size its contents ask for whenever they change:
+    // a wrapped message of three lines, or resolutions that grow a tile
+    // count, are shown whole.
+    form->setSizeConstraint(QLayout::SetFixedSize);
 
     Format = new QComboBox(this);
     Format->setObjectName(QStringLiteral("Format"));
@@ -79,6 +84,7 @@ MapExportDialog::MapExportDialog(const MapExportOptions &options, bool hasRoute,
 
     Resolution = new QComboBox(this);
     Resolution->setObjectName(QStringLiteral("Resolution"));
+    Resolution->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     for (const double reduction : MapExport::kKmzReductions) {
         Resolution->addItem(reductionText(reduction), reduction);
         if (reduction == options.kmzReduction)
@@ -89,6 +95,8 @@ MapExportDialog::MapExportDialog(const MapExportOptions &options, bool hasRoute,
     Tuiles = new QLabel(this);
     Tuiles->setObjectName(QStringLiteral("Tuiles"));
     Tuiles->setWordWrap(true);
+    // Wide enough that the longest refusal takes three lines, not ten.
+    Tuiles->setMinimumWidth(Tuiles->fontMetrics().averageCharWidth() * kMessageWidthChars);
     form->addRow(Tuiles);
 
     Boutons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -108,9 +116,11 @@ MapExportOptions MapExportDialog::options() const
 {
     MapExportOptions options;
     options.format = MapExport::Format(Format->currentData().toInt());
-    options.routeArea = ZoneRoute->isChecked();
+    // Without a picked route, the route's choices could not be made: those
+    // the dialog was given are kept for the next export that has one.
+    options.routeArea = ZoneRoute->isEnabled() ? ZoneRoute->isChecked() : m_given.routeArea;
     options.marginKm = Marge->value();
-    options.drawRoute = AvecRoute->isChecked();
+    options.drawRoute = AvecRoute->isEnabled() ? AvecRoute->isChecked() : m_given.drawRoute;
     options.kmzReduction = Resolution->currentData().toDouble();
     return options;
 }
@@ -124,7 +134,7 @@ void MapExportDialog::setTileCounter(TileCounter counter)
 void MapExportDialog::update()
 {
     const MapExportOptions chosen = options();
-    Marge->setEnabled(chosen.routeArea);
+    Marge->setEnabled(ZoneRoute->isChecked());
     const bool kmz = chosen.format == MapExport::Format::Kmz;
     m_resolutionCaption->setVisible(kmz);
     Resolution->setVisible(kmz);

@@ -42,7 +42,7 @@ class MapExportDialog : public QDialog
     Q_OBJECT
 public:
     // Without a picked route, the route's area and the route's drawing
-    // cannot be chosen.
+    // cannot be chosen, and options() gives them as `options` had them.
     MapExportDialog(const MapExportOptions &options, bool hasRoute, QWidget *parent = nullptr);
 
     MapExportOptions options() const;
@@ -65,6 +65,7 @@ public:
 private:
     void update();
 
+    MapExportOptions m_given;
     TileCounter m_counter;
     QLabel *m_resolutionCaption = nullptr;
 };

@@ -199,13 +199,14 @@ MapExport::Request RoutesPanel::exportRequest(const MapExportOptions &options, b
     // The route and its labels as the screen shows them, or the scan with
     // its grid labels alone.
     QList<QPoint> waypoints;
-    if (route && draw && options.drawRoute) {
+    const bool drawn = route && options.drawRoute;
+    if (drawn && draw) {
         waypoints = m_session.drawPickedRoute();
     } else if (route) {
         for (const MapRoutePoint &p : GpxExport::mapRoutePoints(m_session.pickedRouteLines()))
             waypoints << UtmToPixel(request.transform, p.easting, p.northing);
     }
-    if (draw && !options.drawRoute)
+    if (draw && !drawn)
         m_session.drawGridLabels();
     request.picture = m_session.picture();
     if (options.routeArea && route)
