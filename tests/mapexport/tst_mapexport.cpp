@@ -542,5 +542,5 @@ private slots:
     }
 };
 
-QUOR_TEST(MapExportTest)
+QUOR_TEST_FIRST(MapExportTest)
 #include "tst_mapexport.moc"
