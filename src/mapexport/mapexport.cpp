@@ -279,6 +279,8 @@ bool nameFits(const QString &destination)
         throw QuorError(noConversionText(request.format));
     case MapExportApi::TooManyTiles:
         throw QuorError(tooManyTilesText(result.tiles));
+    case MapExportApi::BeyondMercator:
+        throw QuorError(kBeyondMercator);
     case MapExportApi::WriteFailed: {
         const int code = ioCodeFromErrno(result.error);
         if (result.error != 0 && code == IoCode::DiskFull)

@@ -99,6 +99,10 @@ QString noConversionText(Format format);
 // exportez la zone de la route, ou choisissez une résolution plus
 // grossière."
 QString tooManyTilesText(int tiles);
+inline const QString kBeyondMercator =
+    QStringLiteral("La carte s'étend au-delà de 85° de latitude, où les cartes des téléphones "
+                   "s'arrêtent : elle ne peut pas être exportée en MBTiles. Exportez-la en "
+                   "GeoTIFF ou en KMZ.");
 // "GDAL n'a pas pu écrire la carte : %1"
 QString gdalFailureText(const QString &gdalMessage);
 
@@ -142,7 +146,7 @@ double fittingKmzReduction(const Request &request);
 // tiles and may cancel, which throws Cancelled and leaves nothing behind.
 // Throws, leaving the destination as it was and nothing else:
 //   kNoPicture, kNotCalibrated, checkGrid's texts, noSystemText,
-//   kOutsideMap, tooManyTilesText (KMZ), noConversionText,
+//   kOutsideMap, tooManyTilesText (KMZ), kBeyondMercator (MBTiles), noConversionText,
 //   "Impossible de créer le fichier %1" (the destination's folder cannot
 //   take the file, or the file is read-only), "Disque plein" (no room left,
 //   or a file larger than the system allows), gdalFailureText, and the

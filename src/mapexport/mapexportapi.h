@@ -19,13 +19,17 @@ enum Format { GeoTiff = 0, MBTiles = 1, Kmz = 2 };
 
 enum Status {
     Done = 0,
-    Cancelled = 1,    // the progress answered false
-    NoSystem = 2,     // PROJ knows no coordinate system of that EPSG code
-    NoConversion = 3, // PROJ cannot convert the extent to the output's system
-    TooManyTiles = 4, // KMZ: more than kMaxKmzTiles tiles
-    WriteFailed = 5,  // the file could not be written: Result::error has the errno
-    Failed = 6,       // any other refusal of GDAL: Result::message has its text
+    Cancelled = 1,      // the progress answered false
+    NoSystem = 2,       // PROJ knows no coordinate system of that EPSG code
+    NoConversion = 3,   // PROJ cannot convert the extent to the output's system
+    TooManyTiles = 4,   // KMZ: more than kMaxKmzTiles tiles
+    WriteFailed = 5,    // the file could not be written: Result::error has the errno
+    Failed = 6,         // any other refusal of GDAL: Result::message has its text
+    BeyondMercator = 7, // MBTiles: the extent reaches beyond Web Mercator's latitudes
 };
+
+// Web Mercator, and so every phone app's tiles, stops at this latitude.
+constexpr double kMercatorLatitude = 85.0511287798;
 
 // Receivers read at most this many tiles of a KMZ, each at most this many
 // pixels across and down.

@@ -386,6 +386,13 @@ void exportMap(const Request *request, Result *result)
             result->status = NoConversion;
             return;
         }
+        // Stretched towards the pole, such a map would be clamped to the
+        // last row of tiles and land in the wrong place.
+        if (placement.degrees.maxY > kMercatorLatitude ||
+            placement.degrees.minY < -kMercatorLatitude) {
+            result->status = BeyondMercator;
+            return;
+        }
         written = writeMBTiles(*request, picture.get(), placement, result, &cancelled);
         break;
     }
