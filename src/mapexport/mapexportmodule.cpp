@@ -2,6 +2,7 @@
 // mapexport/mapexportapi.h. Loaded by the program the first time a map is
 // exported.
 
+#include "gdalguard/gdalguard.h"
 #include "mapexport/mapexportapi.h"
 
 #include <cpl_conv.h>
@@ -118,6 +119,7 @@ class Session
 public:
     Session()
     {
+        GdalGuard::confineDrivers();
         configureOnce();
         for (const Driver &driver : kDrivers) {
             if (GDALGetDriverByName(driver.name))

@@ -1,6 +1,7 @@
 // The terrain module: GDAL behind the narrow interface of terrain/terrainapi.h.
 // Loaded by the program the first time a command asks for an altitude.
 
+#include "gdalguard/gdalguard.h"
 #include "terrain/terrainapi.h"
 
 #include <cpl_conv.h>
@@ -47,9 +48,9 @@ constexpr char kWgs84Crs[] = "EPSG:4326";
 
 // The formats of elevation models, and the pictures someone may take for one
 // (so that they get their own message): the only drivers a model is opened
-// with. Those that fetch from the network (WMS, WCS, tile servers...) must
-// never run, and those that read a whole text file to open it (XYZ) must not
-// make a folder of notes slow.
+// with. Those that read a whole text file to open it (XYZ) must not make a
+// folder of notes slow; those that reach a server are gone from the process
+// (gdalguard/gdalguard.h).
 const char *const kDrivers[] = {"GTiff",   "VRT",     "SRTMHGT", "AAIGrid",     "GRASSASCIIGrid",
                                 "DTED",    "USGSDEM", "HFA",     "AIG",         "EHdr",
                                 "ENVI",    "ERS",     "BT",      "GSAG",        "GSBG",
@@ -58,24 +59,22 @@ const char *const kDrivers[] = {"GTiff",   "VRT",     "SRTMHGT", "AAIGrid",     
                                 "HF2",     "RRASTER", "JPEG",    "PNG",         "GIF",
                                 "BMP",     "WEBP",    "PNM",     "JP2OpenJPEG", nullptr};
 
-// Drivers whose only work is to reach a server, directly or through a
-// library of their own (netCDF's OPeNDAP client): a virtual raster may name
-// them for its sources, past the list above. They are removed from the
-// process's GDAL, which no part of the program may use to reach the network.
-const char *const kNetworkDrivers[] = {"WMS",  "WMTS",   "WCS",          "HTTP",   "PLMOSAIC",
-                                       "DAAS", "EEDAI",  "OGCAPI",       "STACIT", "STACTA",
-                                       "NGW",  "netCDF", "PostGISRaster"};
-
 // GDAL is one library for the whole process, which the program's other
 // modules may use with settings of their own: what the terrain module needs
 // is set for its own calls only, on the calling thread, and put back after.
-// No folder is listed whole to open one of its files, nothing is fetched
-// through the virtual file systems of URLs (a source of a virtual raster may
-// be one), no script runs from a virtual raster, and GDAL's complaints stay
-// in its last-error record instead of the terminal.
+// No folder is listed whole to open one of its files, no script runs from a
+// virtual raster nor memory is read through one, and GDAL's complaints stay
+// in its last-error record instead of the terminal. The guard keeps URLs from
+// GDAL; should one slip past it, the URL file systems refuse every name and
+// give up at once.
 const char *const kScopedOptions[][2] = {{"GDAL_DISABLE_READDIR_ON_OPEN", "TRUE"},
+                                         {"GDAL_VRT_ENABLE_PYTHON", "NO"},
+                                         {"VRT_ALLOW_MEM_DRIVER", "NO"},
                                          {"CPL_VSIL_CURL_ALLOWED_FILENAME", "/quor/never"},
-                                         {"GDAL_VRT_ENABLE_PYTHON", "NO"}};
+                                         {"CPL_VSIL_CURL_ALLOWED_EXTENSIONS", ".quor-never"},
+                                         {"GDAL_HTTP_MAX_RETRY", "0"},
+                                         {"GDAL_HTTP_CONNECTTIMEOUT", "1"},
+                                         {"GDAL_HTTP_TIMEOUT", "1"}};
 
 class Scope
 {
@@ -196,29 +195,24 @@ public:
 
     std::mutex mutex;
 
-    // Removes the network drivers, again when another module has registered
-    // GDAL's drivers anew since.
-    void removeNetworkDrivers()
-    {
-        if (GDALGetDriverCount() == m_driverCount)
-            return;
-        for (const char *name : kNetworkDrivers) {
-            if (GDALDriverH driver = GDALGetDriverByName(name)) {
-                GDALDeregisterDriver(driver);
-                GDALDestroyDriver(driver);
-            }
-        }
-        m_driverCount = GDALGetDriverCount();
-    }
-
+    // A model that names what lies beyond its folder, on the network or
+    // anywhere GDAL would block, is no model Quor can read.
     Status open(const char *path, Raster **out, Header *header)
     {
+        if (!GdalGuard::isPlainLocalPath(path))
+            return Unreadable;
         VSIStatBufL stat;
         if (VSIStatL(path, &stat) != 0)
             return Missing;
+        if (!GdalGuard::mayOpen(path))
+            return Unreadable;
         GDALDatasetH dataset = openRaster(path);
         if (!dataset)
             return Unreadable;
+        if (!GdalGuard::usesOnlyItsFolder(dataset, path)) {
+            GDALClose(dataset);
+            return Unreadable;
+        }
         auto raster = std::make_unique<Raster>();
         raster->path = path;
         raster->dataset = dataset;
@@ -428,8 +422,11 @@ private:
     GDALRasterBandH bandOf(Raster *raster)
     {
         if (!raster->dataset) {
-            raster->dataset = openRaster(raster->path.c_str());
-            if (!raster->dataset || GDALGetRasterCount(raster->dataset) != 1 ||
+            // Checked again: the folder may have changed since.
+            if (GdalGuard::mayOpen(raster->path))
+                raster->dataset = openRaster(raster->path.c_str());
+            if (!raster->dataset || !GdalGuard::usesOnlyItsFolder(raster->dataset, raster->path) ||
+                GDALGetRasterCount(raster->dataset) != 1 ||
                 GDALGetRasterXSize(raster->dataset) != raster->header.width ||
                 GDALGetRasterYSize(raster->dataset) != raster->header.height) {
                 if (raster->dataset)
@@ -516,7 +513,6 @@ private:
     std::vector<System> m_systems;
     std::map<TransformKey, Transform> m_transforms;
     std::list<Raster *> m_open; // most recently used first
-    int m_driverCount = -1;
 };
 
 // Every entry point runs under the module's lock, with its own GDAL settings.
@@ -525,7 +521,7 @@ template <typename Call> auto guarded(Call call)
     Gdal &gdal = Gdal::instance();
     const std::lock_guard lock(gdal.mutex);
     const Scope scope;
-    gdal.removeNetworkDrivers();
+    GdalGuard::confineDrivers();
     return call(gdal);
 }
 

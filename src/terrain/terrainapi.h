@@ -36,7 +36,7 @@ struct Area
 enum Status {
     Done = 0,
     Missing = 1,          // no such file
-    Unreadable = 2,       // GDAL knows no raster in it
+    Unreadable = 2,       // GDAL knows no raster in it, or it names files Quor keeps from GDAL
     NotElevation = 3,     // several bands, a palette, bytes or complex numbers: a picture
     NotGeoreferenced = 4, // no coordinate system or no placement of its cells
     BlocksTooLarge = 5,   // one block is larger than the block cache: reading it would freeze

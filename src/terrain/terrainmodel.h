@@ -90,9 +90,10 @@ public:
 
     // Opens `path`, a file or a folder. Throws, with the texts of
     // Terrain::missingText and its neighbours:
-    // - for a file: missing, unreadable, a picture, without coordinate
-    //   system, too large blocks, or every cell empty (within
-    //   kDataCheckCells cells read);
+    // - for a file: missing, unreadable (which includes a model naming files
+    //   outside its folder, URLs, FIFOs or raw bytes of a file), a picture,
+    //   without coordinate system, too large blocks, or every cell empty
+    //   (within kDataCheckCells cells read);
     // - for a folder: no usable raster in it. Files that are no raster
     //   (notes, world files, .prj) are passed over; when rasters are there
     //   but none is usable, the reason of the first one is given. Empty
