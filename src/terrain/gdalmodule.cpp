@@ -33,6 +33,11 @@ namespace {
 constexpr long long kCacheBytes = 64LL * 1024 * 1024;
 // Cells converted at once when looking for an altitude in a block.
 constexpr long long kScanCells = 1 << 20;
+// Blocks whose presence GDAL is asked about at once over a whole raster,
+// and blocks sampled at most when looking for an altitude: a header may
+// claim billions of small tiles that the file cannot hold.
+constexpr long long kCoverageBlocks = 1 << 18;
+constexpr long long kSampledBlocks = 4096;
 // Datasets kept open at once; the others are closed and reopened when read.
 constexpr std::size_t kOpenDatasets = 32;
 // Altitudes outside this range are taken for the fill values of files that
@@ -257,16 +262,16 @@ public:
             return ReadFailed;
         const int width = raster->header.width;
         const int height = raster->header.height;
-        if (neverWritten(raster, band, 0, 0, width, height)) {
+        const long long across = (width + raster->blockWidth - 1) / raster->blockWidth;
+        const long long down = (height + raster->blockHeight - 1) / raster->blockHeight;
+        if (across * down <= kCoverageBlocks && neverWritten(raster, band, 0, 0, width, height)) {
             *content = Empty;
             return Done;
         }
         // Blocks on a lattice spread over the whole raster, all of them when
         // the budget allows.
-        const long long across = (width + raster->blockWidth - 1) / raster->blockWidth;
-        const long long down = (height + raster->blockHeight - 1) / raster->blockHeight;
         const long long blockCells = 1LL * raster->blockWidth * raster->blockHeight;
-        const long long affordable = std::max(1LL, budget / blockCells);
+        const long long affordable = std::clamp(budget / blockCells, 1LL, kSampledBlocks);
         long long columns = across;
         long long rows = down;
         if (across * down > affordable) {
