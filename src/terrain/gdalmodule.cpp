@@ -2,6 +2,7 @@
 // Loaded by the program the first time a command asks for an altitude.
 
 #include "gdalguard/gdalguard.h"
+#include "terrain/heightunit.h"
 #include "terrain/terrainapi.h"
 
 #include <cpl_conv.h>
@@ -45,8 +46,6 @@ constexpr std::size_t kOpenDatasets = 32;
 // Sea (-430 m) or above Everest (8849 m).
 constexpr double kLowestAltitude = -1000;
 constexpr double kHighestAltitude = 9000;
-constexpr double kFoot = 0.3048;
-constexpr double kUsSurveyFoot = 1200.0 / 3937.0;
 
 constexpr char kEd50Crs[] = "EPSG:4230";
 constexpr char kWgs84Crs[] = "EPSG:4326";
@@ -160,16 +159,6 @@ bool isElevationType(GDALDataType type)
     default:
         return false;
     }
-}
-
-double metresPerUnit(const char *unit)
-{
-    const std::string u = unit ? unit : "";
-    if (u == "ft" || u == "foot" || u == "feet" || u == "international foot")
-        return kFoot;
-    if (u == "US survey foot" || u == "us-ft" || u == "ftUS")
-        return kUsSurveyFoot;
-    return 1;
 }
 
 std::string wktOf(const OGRSpatialReference &srs)
@@ -370,9 +359,11 @@ private:
         int has = 0;
         raster.noData = GDALGetRasterNoDataValue(band, &has);
         raster.hasNoData = has != 0;
-        const double unit = metresPerUnit(GDALGetRasterUnitType(band));
-        raster.scale = GDALGetRasterScale(band, nullptr) * unit;
-        raster.offset = GDALGetRasterOffset(band, nullptr) * unit;
+        const std::optional<double> unit = HeightUnit::metres(GDALGetRasterUnitType(band));
+        if (!unit)
+            return UnknownUnit;
+        raster.scale = GDALGetRasterScale(band, nullptr) * *unit;
+        raster.offset = GDALGetRasterOffset(band, nullptr) * *unit;
         // A cell's sides on the ground: along a parallel and a meridian for
         // degrees, at the raster's middle latitude.
         const double across = std::hypot(t[1], t[4]);

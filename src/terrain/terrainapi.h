@@ -13,7 +13,7 @@
 namespace TerrainApi {
 
 // Bumped whenever a member below changes: an older module is refused.
-constexpr int kVersion = 1;
+constexpr int kVersion = 2;
 
 // The map's UTM grid: the band letter only says the hemisphere.
 struct Frame
@@ -42,6 +42,7 @@ enum Status {
     BlocksTooLarge = 5,   // one block is larger than the block cache: reading it would freeze
     ReadFailed = 6,       // a block that was readable is no more (file moved, cut or damaged)
     NoConversion = 7,     // PROJ knows no operation from the map's grid to the raster's system
+    UnknownUnit = 8,      // its values are in a unit that is no length Quor knows
 };
 
 // What hasData found.

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cmath>
 #include <future>
 
 #include <sys/stat.h>
@@ -250,6 +251,53 @@ private slots:
         const QString path = QFINDTESTDATA("data/immense.tif");
         QCOMPARE(QFile(path).size(), 456);
         QCOMPARE(refusal(path), QString());
+    }
+
+    void heightUnits_data()
+    {
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<QString>("srs");
+        QTest::addColumn<double>("stored");
+        QTest::addColumn<double>("metres");
+        const QString utm = "EPSG:23031";
+        QTest::newRow("dm") << "dm" << utm << 12345.0 << 1234.5;
+        QTest::newRow("decimetre") << "decimetre" << utm << 12345.0 << 1234.5;
+        QTest::newRow("cm") << "cm" << utm << 123450.0 << 1234.5;
+        QTest::newRow("centimetre") << "centimetre" << utm << 123450.0 << 1234.5;
+        QTest::newRow("mm") << "mm" << utm << 1234500.0 << 1234.5;
+        QTest::newRow("km") << "km" << utm << 1.25 << 1250.0;
+        QTest::newRow("ft") << "ft" << utm << 4000.0 << 4000 * 0.3048;
+        // GeoTIFF's vertical systems: GDAL names the unit after the system's.
+        QTest::newRow("vertical foot") << "" << utm + "+8228" << 4000.0 << 4000 * 0.3048;
+        QTest::newRow("US survey foot") << "" << utm + "+6360" << 4000.0 << 4000 * 1200 / 3937.0;
+    }
+
+    void heightUnits()
+    {
+        QFETCH(QString, unit);
+        QFETCH(QString, srs);
+        QFETCH(double, stored);
+        QFETCH(double, metres);
+        const QString path = file("MNT/unite.tif");
+        QFile::remove(path);
+        makeTile(path, stored, srs);
+        if (!unit.isEmpty())
+            run("gdal_edit.py", {"-units", unit, path});
+        double got = 0;
+        QCOMPARE(messageOf([&] {
+                     const TerrainModel opened = TerrainModel::open(path);
+                     Terrain::module().read(opened.tiles()[0].raster, 0, 0, 1, 1, &got);
+                 }),
+                 QString());
+        QVERIFY2(std::abs(got - metres) < 1e-4, qPrintable(QString::number(got, 'g', 10)));
+    }
+
+    void unknownUnitRefused()
+    {
+        const QString path = file("MNT/pression.tif");
+        makeTile(path, 1000);
+        run("gdal_edit.py", {"-units", "hPa", path});
+        QCOMPARE(refusal(path), Terrain::unknownUnitText(path));
     }
 };
 
