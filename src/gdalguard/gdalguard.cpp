@@ -104,9 +104,12 @@ bool isUnder(const std::string &resolved, const std::string &root)
     return root == "/" || resolved == root || resolved.rfind(root + '/', 0) == 0;
 }
 
+// A FIFO blocks whoever opens it, a terminal whoever reads it, and a disk or
+// /dev/zero never ends; a socket only refuses to open, and a folder with a
+// database server's socket in it may well hold a model.
 bool blocks(mode_t mode)
 {
-    return S_ISFIFO(mode) || S_ISSOCK(mode) || S_ISCHR(mode) || S_ISBLK(mode);
+    return S_ISFIFO(mode) || S_ISCHR(mode) || S_ISBLK(mode);
 }
 
 // Whether the regular file at `resolved` is one GDAL would take for a
@@ -168,9 +171,9 @@ public:
 
 private:
     // Whether nothing in `folder` could block GDAL when opened: a FIFO, a
-    // socket, a device, or a link to one. Such a file could be any raster's
-    // companion, or named by a header GDAL reads (ER Mapper's DataFile), so
-    // the whole folder is looked at.
+    // device, or a link to one. Such a file could be any raster's companion,
+    // or named by a header GDAL reads (ER Mapper's DataFile), so the whole
+    // folder is looked at.
     bool folderIsSafe(const std::string &folder)
     {
         const auto known = m_folders.find(folder);
