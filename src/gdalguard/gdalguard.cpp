@@ -56,9 +56,12 @@ constexpr std::size_t kMaxNamedDatasets = 65536;
 constexpr std::size_t kHeaderBytes = 1024;
 
 // The kinds of virtual datasets and bands that only read other rasters
-// through GDAL's drivers: never the raw bytes of a file, never code.
-const char *const kDatasetKinds[] = {"", "VRTDataset", "VRTWarpedDataset"};
-const char *const kBandKinds[] = {"VRTSourcedRasterBand", "VRTWarpedRasterBand"};
+// through GDAL's drivers: never the raw bytes of a file, never code. A warped
+// raster is left out: GDAL builds its transformer from the file's systems as
+// it opens it, and GDAL 3.6 with PROJ 9.1 crashes on some (a geographic
+// system carrying the code of a geocentric one).
+const char *const kDatasetKinds[] = {"", "VRTDataset"};
+const char *const kBandKinds[] = {"VRTSourcedRasterBand"};
 // Elements whose text names a dataset GDAL opens: the sources of every kind
 // of band, overview and mask band, and the source of a warped raster.
 const char *const kDatasetElements[] = {"SourceFilename", "SourceDataset"};

@@ -3,6 +3,7 @@
 
 #include "gdalguard/gdalguard.h"
 #include "terrain/heightunit.h"
+#include "terrain/systemcode.h"
 #include "terrain/terrainapi.h"
 
 #include <cpl_conv.h>
@@ -346,6 +347,8 @@ private:
             return NotGeoreferenced;
         OGRSpatialReference srs(*OGRSpatialReference::FromHandle(found));
         srs.StripVertical();
+        if (!SystemCode::matchesKind(srs))
+            srs = SystemCode::withoutCodes(srs);
         srs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
         if (!srs.IsProjected() && !srs.IsGeographic())
             return NotGeoreferenced;

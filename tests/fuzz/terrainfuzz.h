@@ -26,8 +26,9 @@ inline void loadTerrainModule(int *argc, char ***argv)
     Terrain::module();
 }
 
-// Opens `path` as a model; an accepted one is asked for its data and for
-// the cells at its corners and centre, each an altitude or none.
+// Opens `path` as a model; an accepted one is asked for its data, for the
+// cells at its corners and centre, each an altitude or none, and for a
+// position of a map in its system.
 inline void openAndRead(const QString &path)
 {
     TerrainModel model;
@@ -45,6 +46,11 @@ inline void openAndRead(const QString &path)
             FUZZ_CHECK(std::isnan(metres) ||
                        (metres >= kLowestAltitude && metres <= kHighestAltitude));
     }
+    double x = 500000;
+    double y = 4762000;
+    unsigned char ok = 0;
+    Terrain::module().toSystem(tile.system, TerrainApi::Frame(), {2.9, 42.9, 3.1, 43.1}, 1, &x, &y,
+                               &ok);
 }
 
 } // namespace Fuzz

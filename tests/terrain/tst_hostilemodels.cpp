@@ -53,13 +53,14 @@ void makeTile(const QString &path, double value, const QString &srs = "EPSG:2303
     QFile::remove(path + ".asc");
 }
 
-// A virtual raster placed like the tiles, with one band made of `band`.
-QByteArray vrtOf(const QString &band)
+// A virtual raster of 8 x 8 cells with one band made of `band`, placed like
+// the tiles unless told otherwise.
+QByteArray vrtOf(const QString &band, const QString &srs = "EPSG:23031",
+                 const QString &transform = "500000, 25, 0, 4762000, 0, -25")
 {
-    return QStringLiteral("<VRTDataset rasterXSize='8' rasterYSize='8'><SRS>EPSG:23031</SRS>"
-                          "<GeoTransform>500000, 25, 0, 4762000, 0, -25</GeoTransform>%1"
-                          "</VRTDataset>")
-        .arg(band)
+    return QStringLiteral("<VRTDataset rasterXSize='8' rasterYSize='8'><SRS>%1</SRS>"
+                          "<GeoTransform>%2</GeoTransform>%3</VRTDataset>")
+        .arg(srs.toHtmlEscaped(), transform, band)
         .toUtf8();
 }
 
@@ -181,7 +182,7 @@ private slots:
         }
     }
 
-    void nothingOutsideIsRead_data()
+    void refusedVirtualRasters_data()
     {
         QTest::addColumn<QByteArray>("vrt");
         QTest::newRow("raw file") << vrtOf(
@@ -203,7 +204,8 @@ private slots:
                          "<MaskBand>" + sourced("../dehors.tif") + "</MaskBand></VRTRasterBand>"));
     }
 
-    void nothingOutsideIsRead()
+    // Nothing outside the folder is read.
+    void refusedVirtualRasters()
     {
         QFETCH(QByteArray, vrt);
         QFile::link(file("dehors.tif"), file("MNT/lien.tif"));
@@ -221,6 +223,41 @@ private slots:
         QCOMPARE(refusal(file("MNT/niveau2.vrt")), QString());
         QCOMPARE(refusal(file("MNT/niveau5.vrt")),
                  Terrain::unreadableText(file("MNT/niveau5.vrt")));
+    }
+
+    // GDAL builds a warped raster's transformer from the file's systems as it
+    // opens it, and PROJ may crash on them.
+    void warpedRefused()
+    {
+        run("gdalwarp",
+            {"-q", "-of", "VRT", "-t_srs", "EPSG:4326", file("MNT/tuile.tif"), model()});
+        QCOMPARE(refusal(model()), Terrain::unreadableText(model()));
+    }
+
+    // A geographic system carrying the code of a geocentric one, on which
+    // PROJ crashes: converted as the honest code would have it.
+    void systemWithAnotherKindsCode()
+    {
+        auto converted = [&](const char *code) {
+            const QString wgs84 = QStringLiteral(
+                "GEOGCS[\"WGS 84\",DATUM[\"WGS_1984\",SPHEROID[\"WGS 84\",6378137,298.257223563]],"
+                "PRIMEM[\"Greenwich\",0],UNIT[\"degree\",0.0174532925199433],"
+                "AUTHORITY[\"EPSG\",\"%1\"]]");
+            writeBytes(model(), vrtOf(sourced("tuile.tif"), wgs84.arg(code),
+                                      "2.99, 0.001, 0, 43, 0, -0.001"));
+            QPointF at;
+            messageOf([&] {
+                const TerrainModel opened = TerrainModel::open(model());
+                double x = 500000;
+                double y = 4760000;
+                unsigned char ok = 0;
+                Terrain::module().toSystem(opened.tiles()[0].system, {}, {2.9, 42.9, 3.1, 43.1}, 1,
+                                           &x, &y, &ok);
+                at = ok ? QPointF(x, y) : QPointF();
+            });
+            return at;
+        };
+        QCOMPARE(converted("4978"), converted("4326"));
     }
 
     void fifosNeverBlock_data()
