@@ -264,8 +264,9 @@ private:
         if (EQUAL(name, "VRTRasterBand"))
             return oneOf(CPLGetXMLValue(node, "subClass", "VRTSourcedRasterBand"), kBandKinds);
         // Geolocation arrays are datasets named in metadata, opened by the
-        // transformer that reads them.
-        if (EQUAL(name, "GeoLocTransformer") ||
+        // transformer that reads them; GDAL 3.6 crashes reading through a
+        // kernel that lacks its size, and no elevation model needs one.
+        if (EQUAL(name, "GeoLocTransformer") || EQUAL(name, "KernelFilteredSource") ||
             (EQUAL(name, "MDI") && containsNoCase(CPLGetXMLValue(node, "key", ""), "_DATASET")))
             return false;
         if (!oneOf(name, kDatasetElements))
