@@ -3,6 +3,7 @@
 // exported. The MBTiles and KMZ writers and the warp they share are in the
 // files beside this one.
 
+#include "gdalguard/gdalguard.h"
 #include "mapexport/mapexportapi.h"
 #include "mapexport/mapexportgdal.h"
 
@@ -124,6 +125,7 @@ class Session
 public:
     Session()
     {
+        GdalGuard::confineDrivers();
         configureOnce();
         for (const Driver &driver : kDrivers) {
             if (GDALGetDriverByName(driver.name))

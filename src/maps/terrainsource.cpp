@@ -114,8 +114,9 @@ TerrainSource::mapFrame(const QString &zone, const QString &letter, const QStrin
         if (!std::isfinite(a.easting) || !std::isfinite(b.northing) ||
             (a.easting == b.easting && a.northing == b.northing))
             return std::nullopt;
-        return std::make_pair(grid, Coordinates::areaOfExtent(grid, {a.easting, a.northing},
-                                                              {b.easting, b.northing}));
+        return std::make_pair(
+            grid, Coordinates::areaOfExtent(grid, {double(a.easting), double(a.northing)},
+                                            {double(b.easting), double(b.northing)}));
     } catch (const QuorError &) {
         return std::nullopt;
     }

@@ -1,6 +1,9 @@
 // The terrain module: GDAL behind the narrow interface of terrain/terrainapi.h.
 // Loaded by the program the first time a command asks for an altitude.
 
+#include "gdalguard/gdalguard.h"
+#include "terrain/heightunit.h"
+#include "terrain/systemcode.h"
 #include "terrain/terrainapi.h"
 
 #include <cpl_conv.h>
@@ -32,6 +35,11 @@ namespace {
 constexpr long long kCacheBytes = 64LL * 1024 * 1024;
 // Cells converted at once when looking for an altitude in a block.
 constexpr long long kScanCells = 1 << 20;
+// Blocks whose presence GDAL is asked about at once over a whole raster,
+// and blocks sampled at most when looking for an altitude: a header may
+// claim billions of small tiles that the file cannot hold.
+constexpr long long kCoverageBlocks = 1 << 18;
+constexpr long long kSampledBlocks = 4096;
 // Datasets kept open at once; the others are closed and reopened when read.
 constexpr std::size_t kOpenDatasets = 32;
 // Altitudes outside this range are taken for the fill values of files that
@@ -39,17 +47,15 @@ constexpr std::size_t kOpenDatasets = 32;
 // Sea (-430 m) or above Everest (8849 m).
 constexpr double kLowestAltitude = -1000;
 constexpr double kHighestAltitude = 9000;
-constexpr double kFoot = 0.3048;
-constexpr double kUsSurveyFoot = 1200.0 / 3937.0;
 
 constexpr char kEd50Crs[] = "EPSG:4230";
 constexpr char kWgs84Crs[] = "EPSG:4326";
 
 // The formats of elevation models, and the pictures someone may take for one
 // (so that they get their own message): the only drivers a model is opened
-// with. Those that fetch from the network (WMS, WCS, tile servers...) must
-// never run, and those that read a whole text file to open it (XYZ) must not
-// make a folder of notes slow.
+// with. Those that read a whole text file to open it (XYZ) must not make a
+// folder of notes slow; those that reach a server are gone from the process
+// (gdalguard/gdalguard.h).
 const char *const kDrivers[] = {"GTiff",   "VRT",     "SRTMHGT", "AAIGrid",     "GRASSASCIIGrid",
                                 "DTED",    "USGSDEM", "HFA",     "AIG",         "EHdr",
                                 "ENVI",    "ERS",     "BT",      "GSAG",        "GSBG",
@@ -58,24 +64,22 @@ const char *const kDrivers[] = {"GTiff",   "VRT",     "SRTMHGT", "AAIGrid",     
                                 "HF2",     "RRASTER", "JPEG",    "PNG",         "GIF",
                                 "BMP",     "WEBP",    "PNM",     "JP2OpenJPEG", nullptr};
 
-// Drivers whose only work is to reach a server, directly or through a
-// library of their own (netCDF's OPeNDAP client): a virtual raster may name
-// them for its sources, past the list above. They are removed from the
-// process's GDAL, which no part of the program may use to reach the network.
-const char *const kNetworkDrivers[] = {"WMS",  "WMTS",   "WCS",          "HTTP",   "PLMOSAIC",
-                                       "DAAS", "EEDAI",  "OGCAPI",       "STACIT", "STACTA",
-                                       "NGW",  "netCDF", "PostGISRaster"};
-
 // GDAL is one library for the whole process, which the program's other
 // modules may use with settings of their own: what the terrain module needs
 // is set for its own calls only, on the calling thread, and put back after.
-// No folder is listed whole to open one of its files, nothing is fetched
-// through the virtual file systems of URLs (a source of a virtual raster may
-// be one), no script runs from a virtual raster, and GDAL's complaints stay
-// in its last-error record instead of the terminal.
+// No folder is listed whole to open one of its files, no script runs from a
+// virtual raster nor memory is read through one, and GDAL's complaints stay
+// in its last-error record instead of the terminal. The guard keeps URLs from
+// GDAL; should one slip past it, the URL file systems refuse every name and
+// give up at once.
 const char *const kScopedOptions[][2] = {{"GDAL_DISABLE_READDIR_ON_OPEN", "TRUE"},
+                                         {"GDAL_VRT_ENABLE_PYTHON", "NO"},
+                                         {"VRT_ALLOW_MEM_DRIVER", "NO"},
                                          {"CPL_VSIL_CURL_ALLOWED_FILENAME", "/quor/never"},
-                                         {"GDAL_VRT_ENABLE_PYTHON", "NO"}};
+                                         {"CPL_VSIL_CURL_ALLOWED_EXTENSIONS", ".quor-never"},
+                                         {"GDAL_HTTP_MAX_RETRY", "0"},
+                                         {"GDAL_HTTP_CONNECTTIMEOUT", "1"},
+                                         {"GDAL_HTTP_TIMEOUT", "1"}};
 
 class Scope
 {
@@ -158,16 +162,6 @@ bool isElevationType(GDALDataType type)
     }
 }
 
-double metresPerUnit(const char *unit)
-{
-    const std::string u = unit ? unit : "";
-    if (u == "ft" || u == "foot" || u == "feet" || u == "international foot")
-        return kFoot;
-    if (u == "US survey foot" || u == "us-ft" || u == "ftUS")
-        return kUsSurveyFoot;
-    return 1;
-}
-
 std::string wktOf(const OGRSpatialReference &srs)
 {
     char *text = nullptr;
@@ -196,29 +190,24 @@ public:
 
     std::mutex mutex;
 
-    // Removes the network drivers, again when another module has registered
-    // GDAL's drivers anew since.
-    void removeNetworkDrivers()
-    {
-        if (GDALGetDriverCount() == m_driverCount)
-            return;
-        for (const char *name : kNetworkDrivers) {
-            if (GDALDriverH driver = GDALGetDriverByName(name)) {
-                GDALDeregisterDriver(driver);
-                GDALDestroyDriver(driver);
-            }
-        }
-        m_driverCount = GDALGetDriverCount();
-    }
-
+    // A model that names what lies beyond its folder, on the network or
+    // anywhere GDAL would block, is no model Quor can read.
     Status open(const char *path, Raster **out, Header *header)
     {
+        if (!GdalGuard::isPlainLocalPath(path))
+            return Unreadable;
         VSIStatBufL stat;
         if (VSIStatL(path, &stat) != 0)
             return Missing;
+        if (!GdalGuard::mayOpen(path))
+            return Unreadable;
         GDALDatasetH dataset = openRaster(path);
         if (!dataset)
             return Unreadable;
+        if (!GdalGuard::usesOnlyItsFolder(dataset, path)) {
+            GDALClose(dataset);
+            return Unreadable;
+        }
         auto raster = std::make_unique<Raster>();
         raster->path = path;
         raster->dataset = dataset;
@@ -263,16 +252,16 @@ public:
             return ReadFailed;
         const int width = raster->header.width;
         const int height = raster->header.height;
-        if (neverWritten(raster, band, 0, 0, width, height)) {
+        const long long across = (width + raster->blockWidth - 1) / raster->blockWidth;
+        const long long down = (height + raster->blockHeight - 1) / raster->blockHeight;
+        if (across * down <= kCoverageBlocks && neverWritten(raster, band, 0, 0, width, height)) {
             *content = Empty;
             return Done;
         }
         // Blocks on a lattice spread over the whole raster, all of them when
         // the budget allows.
-        const long long across = (width + raster->blockWidth - 1) / raster->blockWidth;
-        const long long down = (height + raster->blockHeight - 1) / raster->blockHeight;
         const long long blockCells = 1LL * raster->blockWidth * raster->blockHeight;
-        const long long affordable = std::max(1LL, budget / blockCells);
+        const long long affordable = std::clamp(budget / blockCells, 1LL, kSampledBlocks);
         long long columns = across;
         long long rows = down;
         if (across * down > affordable) {
@@ -358,6 +347,8 @@ private:
             return NotGeoreferenced;
         OGRSpatialReference srs(*OGRSpatialReference::FromHandle(found));
         srs.StripVertical();
+        if (!SystemCode::matchesKind(srs))
+            srs = SystemCode::withoutCodes(srs);
         srs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
         if (!srs.IsProjected() && !srs.IsGeographic())
             return NotGeoreferenced;
@@ -371,9 +362,11 @@ private:
         int has = 0;
         raster.noData = GDALGetRasterNoDataValue(band, &has);
         raster.hasNoData = has != 0;
-        const double unit = metresPerUnit(GDALGetRasterUnitType(band));
-        raster.scale = GDALGetRasterScale(band, nullptr) * unit;
-        raster.offset = GDALGetRasterOffset(band, nullptr) * unit;
+        const std::optional<double> unit = HeightUnit::metres(GDALGetRasterUnitType(band));
+        if (!unit)
+            return UnknownUnit;
+        raster.scale = GDALGetRasterScale(band, nullptr) * *unit;
+        raster.offset = GDALGetRasterOffset(band, nullptr) * *unit;
         // A cell's sides on the ground: along a parallel and a meridian for
         // degrees, at the raster's middle latitude.
         const double across = std::hypot(t[1], t[4]);
@@ -428,8 +421,11 @@ private:
     GDALRasterBandH bandOf(Raster *raster)
     {
         if (!raster->dataset) {
-            raster->dataset = openRaster(raster->path.c_str());
-            if (!raster->dataset || GDALGetRasterCount(raster->dataset) != 1 ||
+            // Checked again: the folder may have changed since.
+            if (GdalGuard::mayOpen(raster->path))
+                raster->dataset = openRaster(raster->path.c_str());
+            if (!raster->dataset || !GdalGuard::usesOnlyItsFolder(raster->dataset, raster->path) ||
+                GDALGetRasterCount(raster->dataset) != 1 ||
                 GDALGetRasterXSize(raster->dataset) != raster->header.width ||
                 GDALGetRasterYSize(raster->dataset) != raster->header.height) {
                 if (raster->dataset)
@@ -516,7 +512,6 @@ private:
     std::vector<System> m_systems;
     std::map<TransformKey, Transform> m_transforms;
     std::list<Raster *> m_open; // most recently used first
-    int m_driverCount = -1;
 };
 
 // Every entry point runs under the module's lock, with its own GDAL settings.
@@ -525,7 +520,7 @@ template <typename Call> auto guarded(Call call)
     Gdal &gdal = Gdal::instance();
     const std::lock_guard lock(gdal.mutex);
     const Scope scope;
-    gdal.removeNetworkDrivers();
+    GdalGuard::confineDrivers();
     return call(gdal);
 }
 

@@ -13,7 +13,7 @@
 namespace TerrainApi {
 
 // Bumped whenever a member below changes: an older module is refused.
-constexpr int kVersion = 1;
+constexpr int kVersion = 2;
 
 // The map's UTM grid: the band letter only says the hemisphere.
 struct Frame
@@ -36,12 +36,13 @@ struct Area
 enum Status {
     Done = 0,
     Missing = 1,          // no such file
-    Unreadable = 2,       // GDAL knows no raster in it
+    Unreadable = 2,       // GDAL knows no raster in it, or it names files Quor keeps from GDAL
     NotElevation = 3,     // several bands, a palette, bytes or complex numbers: a picture
     NotGeoreferenced = 4, // no coordinate system or no placement of its cells
     BlocksTooLarge = 5,   // one block is larger than the block cache: reading it would freeze
     ReadFailed = 6,       // a block that was readable is no more (file moved, cut or damaged)
     NoConversion = 7,     // PROJ knows no operation from the map's grid to the raster's system
+    UnknownUnit = 8,      // its values are in a unit that is no length Quor knows
 };
 
 // What hasData found.

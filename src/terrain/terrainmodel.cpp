@@ -61,6 +61,14 @@ QString blocksTooLargeText(const QString &path)
         .arg(path);
 }
 
+QString unknownUnitText(const QString &path)
+{
+    return QStringLiteral("Le fichier « %1 » donne ses valeurs dans une unité que Quor ne connaît "
+                          "pas : il faut des altitudes en mètres, décimètres, centimètres, "
+                          "millimètres, kilomètres ou pieds.")
+        .arg(path);
+}
+
 QString noAltitudeText(const QString &path)
 {
     return QStringLiteral("Le modèle de terrain « %1 » ne contient aucune altitude : toutes ses "
@@ -117,6 +125,8 @@ QString messageOf(TerrainApi::Status status, const QString &path)
         return Terrain::notGeoreferencedText(path);
     case TerrainApi::BlocksTooLarge:
         return Terrain::blocksTooLargeText(path);
+    case TerrainApi::UnknownUnit:
+        return Terrain::unknownUnitText(path);
     case TerrainApi::ReadFailed:
         return Terrain::readFailedText(path);
     default:

@@ -29,6 +29,8 @@ const TerrainApi::Functions &module();
 //    altitudes sur la carte."
 //   "Le fichier « %1 » est rangé en blocs trop grands pour être lu morceau par morceau :
 //    enregistrez-le en GeoTIFF tuilé."
+//   "Le fichier « %1 » donne ses valeurs dans une unité que Quor ne connaît pas : il faut des
+//    altitudes en mètres, décimètres, centimètres, millimètres, kilomètres ou pieds."
 //   "Le modèle de terrain « %1 » ne contient aucune altitude : toutes ses cellules sont vides."
 //   "Le dossier « %1 » ne contient aucun modèle de terrain lisible."
 //   "Le modèle de terrain « %1 » ne couvre pas cette carte : choisissez un modèle de la région de
@@ -44,6 +46,7 @@ QString unreadableText(const QString &path);
 QString notElevationText(const QString &path);
 QString notGeoreferencedText(const QString &path);
 QString blocksTooLargeText(const QString &path);
+QString unknownUnitText(const QString &path);
 QString noAltitudeText(const QString &path);
 QString emptyFolderText(const QString &path);
 QString notCoveringText(const QString &path);
@@ -93,9 +96,10 @@ public:
 
     // Opens `path`, a file or a folder. Throws, with the texts of
     // Terrain::missingText and its neighbours:
-    // - for a file: missing, unreadable, a picture, without coordinate
-    //   system, too large blocks, or every cell empty (within
-    //   kDataCheckCells cells read);
+    // - for a file: missing, unreadable (which includes a model naming files
+    //   outside its folder, URLs, FIFOs or raw bytes of a file), a picture,
+    //   without coordinate system, too large blocks, values in an unknown
+    //   unit, or every cell empty (within kDataCheckCells cells read);
     // - for a folder: no usable raster in it. Files that are no raster
     //   (notes, world files, .prj) are passed over; when rasters are there
     //   but none is usable, the reason of the first one is given. Empty

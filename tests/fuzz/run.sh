@@ -18,7 +18,8 @@ build=build/fuzz
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   targets=(record_files ini_settings line_list text_forms calibration jfif_density
-           jpeg_decoder waypoints_routes map_routes stage_times gpx_reader)
+           jpeg_decoder waypoints_routes map_routes stage_times gpx_reader terrain_model
+           terrain_vrt)
 fi
 
 mkdir -p "$build/corpus" "$build/findings" "$build/logs"

@@ -15,13 +15,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <arpa/inet.h>
-#include <cerrno>
 #include <cmath>
 #include <functional>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using namespace TestUtil;
 using Coordinates::GridPoint;
@@ -380,34 +375,6 @@ private slots:
         const MapTerrain near = onMap(makeRaster(file("proche.tif"), kLayouts[0], plane));
         QVERIFY(near.covers(kSouthWest, kNorthEast));
         QVERIFY(!near.covers({600000, 4760000}, {610000, 4770000}));
-        // A virtual raster reaching for the network never connects.
-        const int listening = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof address;
-        QVERIFY(::bind(listening, reinterpret_cast<sockaddr *>(&address), size) == 0 &&
-                ::listen(listening, 1) == 0 &&
-                ::getsockname(listening, reinterpret_cast<sockaddr *>(&address), &size) == 0);
-        // Through the file system of URLs, a web map driver, and OPeNDAP.
-        const QString port = QString::number(ntohs(address.sin_port));
-        const QString local = "http://127.0.0.1:" + port;
-        for (const QString &source :
-             {"/vsicurl/" + local + "/mnt.tif", "WMS:" + local + "/wms?LAYERS=mnt",
-              "NETCDF:\"" + local + "/mnt.nc\":z"}) {
-            writeBytes(file("reseau.vrt"),
-                       QStringLiteral("<VRTDataset rasterXSize='10' rasterYSize='10'><SRS>"
-                                      "EPSG:23031</SRS>"
-                                      "<GeoTransform>499000, 100, 0, 4764000, 0, -100"
-                                      "</GeoTransform><VRTRasterBand dataType='Float32' "
-                                      "band='1'><SimpleSource><SourceFilename>%1</SourceFilename>"
-                                      "</SimpleSource></VRTRasterBand></VRTDataset>")
-                           .arg(source.toHtmlEscaped())
-                           .toUtf8());
-            QCOMPARE(refused(file("reseau.vrt")), Terrain::readFailedText(file("reseau.vrt")));
-            QVERIFY(::accept(listening, nullptr, nullptr) < 0 && errno == EAGAIN);
-        }
-        ::close(listening);
         // Nothing was written beside the models.
         QVERIFY(QDir(m_dir.path()).entryList({"*.aux.xml", "*.ovr"}).isEmpty());
     }
