@@ -48,6 +48,7 @@ constexpr std::size_t kOpenDatasets = 32;
 constexpr double kLowestAltitude = -1000;
 constexpr double kHighestAltitude = 9000;
 
+constexpr double kHalfTurn = 180.0; // degrees of longitude
 constexpr char kEd50Crs[] = "EPSG:4230";
 constexpr char kWgs84Crs[] = "EPSG:4326";
 
@@ -477,7 +478,13 @@ private:
         PJ *source = proj_create(m_context, wktOf(grid).c_str());
         PJ *target = proj_create(m_context, system.wkt.c_str());
         PJ_AREA *bbox = proj_area_create();
-        proj_area_set_bbox(bbox, area.west, area.south, area.east, area.north);
+        // The map's longitudes run on past 180 across the antimeridian;
+        // PROJ's boxes hold [-180, 180], west beyond east for such an area.
+        if (area.east - area.west < 2 * kHalfTurn)
+            proj_area_set_bbox(bbox, std::remainder(area.west, 2 * kHalfTurn), area.south,
+                               std::remainder(area.east, 2 * kHalfTurn), area.north);
+        else
+            proj_area_set_bbox(bbox, -kHalfTurn, area.south, kHalfTurn, area.north);
         PJ *candidates = source && target ? proj_create_crs_to_crs_from_pj(m_context, source,
                                                                            target, bbox, nullptr)
                                           : nullptr;
