@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QXmlStreamReader>
 
 namespace ExportFixture {
 
@@ -47,6 +48,39 @@ inline QByteArray run(const QString &program, const QStringList &arguments)
     if (!p.waitForFinished(120'000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
         qWarning("%s failed: %s", qPrintable(program), p.readAllStandardError().constData());
     return p.readAllStandardOutput();
+}
+
+// The boxes of a KMZ's tiles on the ground, in doc.kml's order, as the file
+// writes them.
+struct KmlBox
+{
+    QString north, south, east, west, href;
+};
+
+inline QList<KmlBox> kmlBoxes(const QString &kmz)
+{
+    QList<KmlBox> boxes;
+    QXmlStreamReader kml(
+        run(QStringLiteral("unzip"), {QStringLiteral("-p"), kmz, QStringLiteral("doc.kml")}));
+    KmlBox box;
+    while (!kml.atEnd()) {
+        if (kml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        const QStringView name = kml.name();
+        if (name == QLatin1String("href"))
+            box.href = kml.readElementText();
+        else if (name == QLatin1String("north"))
+            box.north = kml.readElementText();
+        else if (name == QLatin1String("south"))
+            box.south = kml.readElementText();
+        else if (name == QLatin1String("east"))
+            box.east = kml.readElementText();
+        else if (name == QLatin1String("west")) {
+            box.west = kml.readElementText();
+            boxes << box;
+        }
+    }
+    return kml.hasError() ? QList<KmlBox>() : boxes;
 }
 
 } // namespace ExportFixture

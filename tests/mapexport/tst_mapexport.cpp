@@ -2,6 +2,7 @@
 #include "common/testutil.h"
 #include "data/moduleloader.h"
 #include "data/quorerror.h"
+#include "exportfixture.h"
 #include "mapexport/mapexport.h"
 #include "mapexport/mapexportapi.h"
 #include "mapexport/mapexportdialog.h"
@@ -350,36 +351,12 @@ private slots:
             QString::fromUtf8(run("unzip", {"-Z1", path})).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(entries.value(0), QString("doc.kml"));
 
-        struct Box
-        {
-            QString north, south, east, west, href;
-        };
-        QList<Box> boxes;
-        QXmlStreamReader kml(run("unzip", {"-p", path, "doc.kml"}));
-        Box box;
-        while (!kml.atEnd()) {
-            if (kml.readNext() != QXmlStreamReader::StartElement)
-                continue;
-            const QString name = kml.name().toString();
-            if (name == "href")
-                box.href = kml.readElementText();
-            else if (name == "north")
-                box.north = kml.readElementText();
-            else if (name == "south")
-                box.south = kml.readElementText();
-            else if (name == "east")
-                box.east = kml.readElementText();
-            else if (name == "west") {
-                box.west = kml.readElementText();
-                boxes << box;
-            }
-        }
-        QVERIFY(!kml.hasError());
+        const QList<ExportFixture::KmlBox> boxes = ExportFixture::kmlBoxes(path);
         QCOMPARE(boxes.size(), 4);
         QCOMPARE(entries.size(), boxes.size() + 1);
         // Named by row and column from 1, row by row.
         QStringList hrefs;
-        for (const Box &b : boxes)
+        for (const ExportFixture::KmlBox &b : boxes)
             hrefs << b.href;
         QCOMPARE(hrefs, (QStringList{"files/tile_1_1.jpg", "files/tile_1_2.jpg",
                                      "files/tile_2_1.jpg", "files/tile_2_2.jpg"}));
@@ -413,7 +390,7 @@ private slots:
         QVERIFY(extreme([](const LatLon &c) { return c.lon; }, std::less<>()) - west < pixel);
         QVERIFY(east - extreme([](const LatLon &c) { return c.lon; }, std::greater<>()) < pixel);
 
-        for (const Box &b : boxes) {
+        for (const ExportFixture::KmlBox &b : boxes) {
             const QString file = m_dir.filePath("tuile.jpg");
             writeBytes(file, run("unzip", {"-p", path, b.href}));
             const QImage tile = decodeJpegFile(file);

@@ -56,25 +56,9 @@ struct Box
 QList<Box> boxesOf(const QString &kmz)
 {
     QList<Box> boxes;
-    QXmlStreamReader kml(run("unzip", {"-p", kmz, "doc.kml"}));
-    Box box;
-    while (!kml.atEnd()) {
-        if (kml.readNext() != QXmlStreamReader::StartElement)
-            continue;
-        const QString name = kml.name().toString();
-        if (name == "href")
-            box.href = kml.readElementText();
-        else if (name == "north")
-            box.north = kml.readElementText().toDouble();
-        else if (name == "south")
-            box.south = kml.readElementText().toDouble();
-        else if (name == "east")
-            box.east = kml.readElementText().toDouble();
-        else if (name == "west") {
-            box.west = kml.readElementText().toDouble();
-            boxes << box;
-        }
-    }
+    for (const KmlBox &b : kmlBoxes(kmz))
+        boxes << Box{b.north.toDouble(), b.south.toDouble(), b.east.toDouble(), b.west.toDouble(),
+                     b.href};
     return boxes;
 }
 

@@ -59,15 +59,23 @@ class TerrainWindowTest : public QObject
     Q_OBJECT
     Fixture f;
 
-    void openRoute(const QStringList &waypoints)
+    QString projectFolder() const { return f.dir->path() + QLatin1Char('/') + kProject; }
+
+    // Route "Lac" of `waypoints` opened on the map, the project's model being
+    // `model` (which need not be there).
+    void openRouteOn(const QString &model, const QStringList &waypoints)
     {
-        const QString model = writePlane(f.dir->path() + QLatin1Char('/') + kProject);
         QVERIFY(!model.isEmpty());
         TerrainChoice::write(f.state->projectDirectory(), model);
         f.writeRoutes({"Lac", "AA"});
         f.writeWaypoints(QStringLiteral("AA"), waypoints);
         f.openMap();
         f.openRoute(QStringLiteral("Lac"));
+    }
+
+    void openRoute(const QStringList &waypoints)
+    {
+        openRouteOn(writePlane(projectFolder()), waypoints);
     }
 
     QStringList fileLines() const { return f.fileLines(f.waypointPath(QStringLiteral("AA"))); }
@@ -102,15 +110,13 @@ private slots:
     // than the last one's.
     void clickWhereTheModelHasNoValue()
     {
-        const QString model =
-            writeModel(f.dir->path() + QLatin1Char('/') + kProject, [](double e, double n) {
-                return e > 501000 ? -9999 : 1000 + (e - 500000) / 10 + (n - 4997000) / 100;
-            });
-        TerrainChoice::write(f.state->projectDirectory(), model);
-        f.writeRoutes({"Lac", "AA"});
-        f.writeWaypoints(QStringLiteral("AA"), {});
-        f.openMap();
-        f.openRoute(QStringLiteral("Lac"));
+        openRouteOn(writeModel(projectFolder(),
+                               [](double e, double n) {
+                                   return e > 501000
+                                              ? -9999
+                                              : 1000 + (e - 500000) / 10 + (n - 4997000) / 100;
+                               }),
+                    {});
         f.clickMap(100, 200);
         // Pixel (700, 50): E 501400, where every cell around is -9999 m.
         f.clickMap(700, 50);
@@ -123,13 +129,9 @@ private slots:
     // place their waypoints.
     void clickAfterTheModelMoved()
     {
-        const QString model = writePlane(f.dir->path() + QLatin1Char('/') + kProject);
-        TerrainChoice::write(f.state->projectDirectory(), model);
+        const QString model = writePlane(projectFolder());
         QVERIFY(QFile::rename(model, model + QStringLiteral(".ailleurs")));
-        f.writeRoutes({"Lac", "AA"});
-        f.writeWaypoints(QStringLiteral("AA"), {});
-        f.openMap();
-        f.openRoute(QStringLiteral("Lac"));
+        openRouteOn(model, {});
         f.clickMap(100, 200);
         f.clickMap(700, 50);
         QCOMPARE(f.platform->errors, QStringList{Terrain::missingText(model)});
