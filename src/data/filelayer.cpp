@@ -176,7 +176,10 @@ void writeAtomic(const QString &path, const QByteArray &content)
     // the dot and the random suffix are added.
     QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
     while (native(name).size() > kNameBytes - kTempAdds)
-        name.chop(name.size() >= 2 && name.at(name.size() - 1).isLowSurrogate() ? 2 : 1);
+        name.chop(1);
+    // Half an emoji would become a '?' of its own.
+    if (!name.isEmpty() && name.back().isHighSurrogate())
+        name.chop(1);
     QByteArray tmpl = native(dir + QStringLiteral("/.") + name + QStringLiteral(".XXXXXX"));
 
     int fd = -1;
