@@ -103,4 +103,4 @@ private slots:
 };
 
 QUOR_TEST(SpecialFilesTest)
-#include "tst_specialfiles.moc"
+#include "tst_filekinds.moc"
