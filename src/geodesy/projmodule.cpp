@@ -3,6 +3,7 @@
 
 #include "gps/geodesyapi.h"
 
+#include <geodesic.h>
 #include <proj.h>
 #include <proj_experimental.h>
 
@@ -256,7 +257,23 @@ const char *definition(const Operation *operation)
     return operation->definition.c_str();
 }
 
-const Functions kFunctions{kVersion, project, choose, name, ballpark, forward, inverse, definition};
+void geodesics(const double *lonLat, long long count, double *metres)
+{
+    // WGS84's semi-major axis and flattening, as PROJ's own ellipsoid table
+    // gives them.
+    static const geod_geodesic wgs84 = [] {
+        geod_geodesic g;
+        geod_init(&g, 6378137.0, 1 / 298.257223563);
+        return g;
+    }();
+    for (long long i = 0; i + 1 < count; ++i) {
+        const double *a = lonLat + 2 * i;
+        geod_inverse(&wgs84, a[1], a[0], a[3], a[2], &metres[i], nullptr, nullptr);
+    }
+}
+
+const Functions kFunctions{kVersion, project, choose,     name,     ballpark,
+                           forward,  inverse, definition, geodesics};
 
 } // namespace
 

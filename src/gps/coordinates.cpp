@@ -116,6 +116,21 @@ void loadModule()
     geodesy();
 }
 
+std::vector<double> geodesicLengths(const std::vector<LatLon> &positions)
+{
+    if (positions.size() < 2)
+        return {};
+    std::vector<double> lonLat;
+    lonLat.reserve(2 * positions.size());
+    for (const LatLon &p : positions) {
+        lonLat.push_back(p.longitude);
+        lonLat.push_back(p.latitude);
+    }
+    std::vector<double> metres(positions.size() - 1);
+    geodesy().geodesics(lonLat.data(), static_cast<long long>(positions.size()), metres.data());
+    return metres;
+}
+
 bool isSouthern(QChar letter)
 {
     return capital(letter).unicode() < QLatin1Char(kFirstNorthernBand).unicode();

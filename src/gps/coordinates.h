@@ -4,6 +4,8 @@
 #include <QChar>
 #include <QString>
 
+#include <vector>
+
 // True latitude and longitude of the map's UTM positions, through PROJ. A map
 // knows its points only as zone, band letter, datum label and metres; GPS
 // receivers and phone apps want WGS84 degrees. The datum change is the one
@@ -112,6 +114,11 @@ private:
     QByteArray m_definition;
     bool m_ballpark = false;
 };
+
+// The lengths in metres of the geodesics on the WGS84 ellipsoid between
+// consecutive positions (one fewer than the positions), through PROJ: what a
+// recorded walk covered, never a flat-earth estimate.
+std::vector<double> geodesicLengths(const std::vector<LatLon> &positions);
 
 // The message given once after an export or import that used a ballpark
 // operation.

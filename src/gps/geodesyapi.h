@@ -9,7 +9,7 @@
 namespace GeodesyApi {
 
 // Bumped whenever a member below changes: an older module is refused.
-constexpr int kVersion = 2;
+constexpr int kVersion = 3;
 
 // What makes a grid's projection: the band letter only says the hemisphere.
 struct Frame
@@ -46,6 +46,11 @@ struct Functions
     // latitude in degrees, for a library that converts with it (GDAL's
     // warper); empty when PROJ cannot write it as one.
     const char *(*definition)(const Operation *operation);
+    // The lengths on the WGS84 ellipsoid of the `count` - 1 geodesics
+    // between consecutive points of `lonLat` (longitude, latitude, longitude,
+    // ... in degrees), in metres, into `metres`: PROJ's geodesic, exact to
+    // the nanometre, across the poles and the 180th meridian alike.
+    void (*geodesics)(const double *lonLat, long long count, double *metres);
 };
 
 // The one symbol the module exports.
