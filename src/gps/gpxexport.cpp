@@ -55,7 +55,12 @@ public:
     GpxPoint point(const Coordinates::Transformation &transformation, double easting,
                    double northing)
     {
-        const Coordinates::LatLon p = transformation.toWgs84({easting, northing});
+        return point(transformation, transformation.toWgs84({easting, northing}));
+    }
+
+    GpxPoint point(const Coordinates::Transformation &transformation,
+                   const Coordinates::LatLon &p)
+    {
         const QString operation = transformation.operation();
         if (!m_operations.contains(operation))
             m_operations.append(operation);
@@ -229,6 +234,33 @@ StageDatums stageDatums(const AppState &state)
     return datums;
 }
 
+std::optional<StagePosition> stagePosition(const QString &place, const QString &position,
+                                           const StageDatums &datums, const QString &datum)
+{
+    const QRegularExpressionMatch m = kPositionPattern.match(position);
+    if (!m.hasMatch())
+        return std::nullopt;
+    return StagePosition{{m.captured(1).toInt(), m.captured(2).at(0),
+                          datums.value(stageDatumKey(place, position), datum)},
+                         {m.captured(3).toDouble(), m.captured(4).toDouble()}};
+}
+
+Coordinates::LatLon stageToWgs84(int row, const QString &place, const StagePosition &at,
+                                 std::optional<Coordinates::Transformation> *used)
+{
+    try {
+        Coordinates::checkGrid(at.grid);
+        const Coordinates::Transformation transformation(
+            at.grid, Coordinates::areaAround(at.grid, at.point));
+        const Coordinates::LatLon wgs84 = transformation.toWgs84(at.point);
+        if (used)
+            used->emplace(transformation);
+        return wgs84;
+    } catch (const QuorError &e) {
+        throw QuorError(QStringLiteral("Étape %1 (%2) : %3").arg(row).arg(place, e.text()));
+    }
+}
+
 GpxDocument itineraryDocument(const StringGrid &stages, const StringGrid &catalogue,
                               int catalogueRow, const SpeedTable &speeds, const StageDatums &datums,
                               const QTimeZone &zone, bool *ballpark)
@@ -249,24 +281,13 @@ GpxDocument itineraryDocument(const StringGrid &stages, const StringGrid &catalo
     for (int row = 1; row <= Itinerary::kStages; ++row) {
         const QString place = stages.cell(Itinerary::Place, row);
         const QString position = stages.cell(Itinerary::Position, row);
-        const QRegularExpressionMatch m = kPositionPattern.match(position);
-        if (!m.hasMatch())
+        const std::optional<StagePosition> at =
+            stagePosition(place, position, datums, QLatin1String(Coordinates::kEd50));
+        if (!at)
             continue;
-        const Coordinates::Grid grid{
-            m.captured(1).toInt(), m.captured(2).at(0),
-            datums.value(stageDatumKey(place, position), QLatin1String(Coordinates::kEd50))};
-        const Coordinates::GridPoint at{m.captured(3).toDouble(), m.captured(4).toDouble()};
-        GpxPoint p;
-        try {
-            // Stages may lie far apart: each is converted as its own
-            // neighbourhood is.
-            Coordinates::checkGrid(grid);
-            const Coordinates::Transformation transformation(grid,
-                                                             Coordinates::areaAround(grid, at));
-            p = converter.point(transformation, at.easting, at.northing);
-        } catch (const QuorError &e) {
-            throw QuorError(QStringLiteral("Étape %1 (%2) : %3").arg(row).arg(place, e.text()));
-        }
+        std::optional<Coordinates::Transformation> used;
+        const Coordinates::LatLon wgs84 = stageToWgs84(row, place, *at, &used);
+        GpxPoint p = converter.point(*used, wgs84);
         p.name = place;
         qint32 altitude = 0;
         if (tryParseInteger(stages.cell(Itinerary::Altitude, row), altitude))

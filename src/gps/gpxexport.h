@@ -1,5 +1,6 @@
 #pragma once
 
+#include "coordinates.h"
 #include "data/gpxfile.h"
 
 #include <QChar>
@@ -8,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 #include <QTimeZone>
+
+#include <optional>
 
 class SpeedTable;
 class StringGrid;
@@ -61,6 +64,24 @@ void writeMapRoute(const QString &path, const QString &routeName,
 using StageDatums = QHash<QString, QString>;
 StageDatums stageDatums(const AppState &state);
 QString stageDatumKey(const QString &place, const QString &position);
+
+// A stage's "Position" read as zone, band, easting and northing ("31T
+// 512345 4845678", as route insertion writes it), in the datum of the
+// project's waypoint it was inserted from, else `datum`; none for a text
+// that is no position.
+struct StagePosition
+{
+    Coordinates::Grid grid;
+    Coordinates::GridPoint point;
+};
+std::optional<StagePosition> stagePosition(const QString &place, const QString &position,
+                                           const StageDatums &datums, const QString &datum);
+// The stage's position in WGS84, converted with the transformation of its own
+// neighbourhood (stages may lie far apart), which `used` receives when given.
+// Throws "Étape %1 (%2) : " and the reason, for a stage that cannot be
+// converted.
+Coordinates::LatLon stageToWgs84(int row, const QString &place, const StagePosition &at,
+                                 std::optional<Coordinates::Transformation> *used = nullptr);
 
 // The open itinerary: a <rte> named after the catalogue row's title with one
 // <rtept> per stage whose position reads as zone, band, easting and northing:
