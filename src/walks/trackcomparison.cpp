@@ -63,6 +63,7 @@ private:
 struct Pass
 {
     int nearest = -1;
+    int leaves = 0; // the first point after it out of reach again
     qint64 ms = 0;
     double metres = 0;
 };
@@ -102,12 +103,14 @@ std::optional<Pass> passOf(const RecordedWalk &walk, int from, const Coordinates
             box.mayHold(p) ? metresBetween(p.latitude, p.longitude, at.latitude, at.longitude)
                            : near + 1;
         if (metres > near) {
-            if (best)
+            if (best) {
+                best->leaves = k;
                 break;
+            }
             continue;
         }
         if (!best || metres < best->metres)
-            best = Pass{k, p.ms, metres};
+            best = Pass{k, int(points.size()), p.ms, metres};
     }
     if (!best)
         return std::nullopt;
@@ -210,7 +213,12 @@ TrackComparison compare(const StringGrid &stages, const QString &title,
     out.itinerary = title;
     out.walk = walk.name;
     out.nearMetres = nearMetres;
+    // The next stage is looked for once the walk has left the last one
+    // passed, unless it stands within reach of it and follows it directly:
+    // the way back of an out-and-back passes its stages again.
     int from = 0;
+    int leaves = 0;
+    std::optional<Coordinates::LatLon> last;
     for (int row = 1; row <= Itinerary::kStages; ++row) {
         StagePass stage;
         stage.row = row;
@@ -220,11 +228,20 @@ TrackComparison compare(const StringGrid &stages, const QString &title,
         if (stage.place.trimmed().isEmpty() && !stage.hasPosition)
             continue;
         if (stage.hasPosition) {
+            const Coordinates::LatLon at = positions.value(row);
+            const bool sameReach =
+                last && metresBetween(last->latitude, last->longitude, at.latitude,
+                                      at.longitude) <= nearMetres;
             if (const std::optional<Pass> pass =
-                    passOf(walk, from, positions.value(row), nearMetres)) {
+                    passOf(walk, sameReach ? from : leaves, at, nearMetres)) {
                 stage.passedMs = pass->ms;
                 stage.offMetres = pass->metres;
                 from = pass->nearest;
+                leaves = pass->leaves;
+                last = at;
+            } else {
+                // The stage after one the walk missed is not the same pass.
+                last.reset();
             }
         }
         out.stages.append(stage);

@@ -1,0 +1,161 @@
+#include "common/testmain.h"
+#include "common/testutil.h"
+#include "data/itinerary.h"
+#include "data/stringgrid.h"
+#include "gps/coordinates.h"
+#include "gps/gpstestutil.h"
+#include "gps/gpxexport.h"
+#include "gps/routeinsertion.h"
+#include "walks/recordedwalk.h"
+#include "walks/trackcomparison.h"
+
+#include <QTest>
+
+using GpsTest::Waypoint;
+
+namespace {
+
+const Coordinates::Grid kGrid{31, QLatin1Char('T'), QStringLiteral("ED50")};
+constexpr qint64 kSixUtc = 1783922400000; // 2026-07-13 06:00 UTC, 08:00 in Paris
+constexpr qint64 kStep = 10'000;          // a point every ten seconds
+
+// Out to the lake and back the same way: B and D are the same place.
+const QList<Waypoint> kOutAndBack = {{"AA000", "370000", "4735000", "900"},
+                                     {"AA001", "371000", "4735500", "1000"},
+                                     {"AA002", "372000", "4736500", "1200"},
+                                     {"AA003", "371000", "4735500", "1000"},
+                                     {"AA004", "370000", "4735000", "900"}};
+// When the walker reached each waypoint, in seconds after 06:00 UTC; five
+// minutes at the lake.
+const qint64 kArrivals[] = {0, 1040, 2450, 3910, 5140};
+constexpr qint64 kLakeStop = 300;
+
+// The route's track, written straight from its waypoints: a point at each
+// arrival, and every ten seconds in between.
+GpxPath trackOf(const QList<Waypoint> &route, const qint64 *arrivals, int stopAt = 2)
+{
+    GpxPath track;
+    auto add = [&](const Coordinates::LatLon &at, qint64 ms) {
+        GpxPoint p;
+        p.latitude = at.latitude;
+        p.longitude = at.longitude;
+        p.time = QDateTime::fromMSecsSinceEpoch(ms, QTimeZone::utc());
+        track.points.append(p);
+    };
+    QList<Coordinates::LatLon> at;
+    for (const Waypoint &w : route)
+        at.append(Coordinates::toWgs84(kGrid, {w.easting.toDouble(), w.northing.toDouble()}));
+    qint64 lateBy = 0;
+    for (int i = 0; i < route.size(); ++i) {
+        const qint64 arrival = kSixUtc + arrivals[i] * 1000;
+        add(at[i], arrival);
+        if (i == stopAt) {
+            for (qint64 t = kStep; t <= kLakeStop * 1000; t += kStep)
+                add(at[i], arrival + t);
+            lateBy = kLakeStop * 1000;
+        }
+        if (i + 1 == route.size())
+            break;
+        const qint64 leave = arrival + (i == stopAt ? lateBy : 0);
+        const qint64 next = kSixUtc + arrivals[i + 1] * 1000;
+        for (qint64 t = leave + kStep; t < next; t += kStep) {
+            const double f = double(t - leave) / double(next - leave);
+            add({at[i].latitude + f * (at[i + 1].latitude - at[i].latitude),
+                 at[i].longitude + f * (at[i + 1].longitude - at[i].longitude)},
+                t);
+        }
+    }
+    track.name = QStringLiteral("Lac");
+    return track;
+}
+
+} // namespace
+
+class TrackComparisonTest : public QObject
+{
+    Q_OBJECT
+    StringGrid m_stages{Itinerary::kColumns, Itinerary::kGridRows};
+    GpxExport::StageDatums m_datums;
+
+private slots:
+    void init()
+    {
+        // As "Insère Routes" writes the route into an empty itinerary.
+        m_stages = StringGrid(Itinerary::kColumns, Itinerary::kGridRows);
+        m_stages.moveTo(Itinerary::Place, 1);
+        const QStringList lines = GpsTest::waypointLines(kOutAndBack);
+        RouteInsertion::insert_route(m_stages, lines);
+        m_datums.clear();
+        for (int row = 1; row <= kOutAndBack.size(); ++row)
+            m_datums.insert(GpxExport::stageDatumKey(m_stages.cell(Itinerary::Place, row),
+                                                     m_stages.cell(Itinerary::Position, row)),
+                            QStringLiteral("ED50"));
+        const char *planned[] = {"08:00", "08:20", "08:45", "09:05", "09:30"};
+        for (int row = 1; row <= 5; ++row)
+            m_stages.setCell(Itinerary::Time, row, QLatin1String(planned[row - 1]));
+    }
+
+    void everyStagePassedToTheMinuteAsCsv()
+    {
+        const RecordedWalk walk = RecordedWalks::fromTrack(
+            trackOf(kOutAndBack, kArrivals), QStringLiteral("Lac"),
+            RecordedWalks::Altitudes::Recorded, {});
+        const auto positions =
+            TrackComparisons::stagePositions(m_stages, m_datums, QStringLiteral("WGS84"));
+        const TrackComparison c =
+            TrackComparisons::compare(m_stages, QStringLiteral("Lac"), positions, walk);
+        // The turning stage is passed once, and the way back passes B again.
+        QCOMPARE(c.stages.size(), 5);
+        QCOMPARE(c.legs.size(), 4);
+        const QByteArray expected =
+            "\xEF\xBB\xBF"
+            "Étape;Lieu;Heure prévue;Heure de passage;Écart au point (m);Durée prévue (min);"
+            "Durée réelle (min);Différence (min);Arrêts;Durée des arrêts (min)\r\n"
+            "1;AA000;08:00;08:00;0;;;;;\r\n"
+            "2;AA001;08:20;08:17;0;20,0;17,3;-2,7;0;0,0\r\n"
+            "3;AA002;08:45;08:40;0;25,0;23,5;-1,5;0;0,0\r\n"
+            "4;AA003;09:05;09:05;0;20,0;24,3;4,3;1;5,0\r\n"
+            "5;AA004;09:30;09:25;0;25,0;20,5;-4,5;0;0,0\r\n";
+        QCOMPARE(TrackComparisons::csv(c, QTimeZone("Europe/Paris")), expected);
+    }
+
+    void aStageOffTheWalkIsNotPassed()
+    {
+        // C moved 95 m north is passed, 105 m north is not; the other stages
+        // still are, in turn.
+        const RecordedWalk walk = RecordedWalks::fromTrack(
+            trackOf(kOutAndBack, kArrivals), {}, RecordedWalks::Altitudes::Recorded, {});
+        for (const auto &[north, passed] : {std::pair{95, true}, std::pair{105, false}}) {
+            m_stages.setCell(Itinerary::Position, 3,
+                             QStringLiteral("31T 372000 %1").arg(4736500 + north));
+            const auto positions =
+                TrackComparisons::stagePositions(m_stages, {}, QStringLiteral("ED50"));
+            const TrackComparison c = TrackComparisons::compare(m_stages, {}, positions, walk);
+            QCOMPARE(c.stages.at(2).passedMs.has_value(), passed);
+            QCOMPARE(c.stages.at(3).passedMs, std::optional<qint64>(kSixUtc + 3910'000));
+            const QStringList row = TrackComparisons::rows(c, QTimeZone("Europe/Paris")).at(2);
+            QCOMPARE(row.at(3), passed ? QStringLiteral("08:40") : QStringLiteral("non passée"));
+        }
+    }
+
+    void theProjectsDatum()
+    {
+        QCOMPARE(TrackComparisons::projectDatum({{"a", "ED50"}, {"b", "ed50"}}),
+                 std::optional<QString>(QStringLiteral("ED50")));
+        QCOMPARE(TrackComparisons::projectDatum({{"a", "ED50"}, {"b", "WGS84"}}), std::nullopt);
+        QCOMPARE(TrackComparisons::projectDatum({}), std::nullopt);
+    }
+
+    void anItineraryWithoutPositionsIsRefused()
+    {
+        const RecordedWalk walk = RecordedWalks::fromTrack(
+            trackOf(kOutAndBack, kArrivals), {}, RecordedWalks::Altitudes::Recorded, {});
+        QCOMPARE(TestUtil::messageOf([&] { TrackComparisons::compare(m_stages, {}, {}, walk); }),
+                 QStringLiteral("Aucune étape de l'itinéraire n'a de position : il n'y a rien à "
+                                "comparer."));
+    }
+};
+
+QUOR_TEST(TrackComparisonTest)
+
+#include "tst_comparison.moc"
