@@ -24,7 +24,7 @@ const QString kContentsPage = QStringLiteral("index.html");
 const QString kCaptionPrefix = QStringLiteral("Aide de Quor");
 constexpr QSize kInitialSize(820, 680);
 
-// One page per help-context number, in the order of the numbers 1 to 8.
+// One page per help-context number, in the order of the numbers 1 to 9.
 const char *const kContextPages[] = {
     "projets.html",     // 1: main window, "&Projet" and "&?"
     "vitesses.html",    // 2: "C&aractéristiques", speed-table dialog
@@ -34,6 +34,7 @@ const char *const kContextPages[] = {
     "cartes.html",      // 6: map window
     "gps.html",         // 7: route dialog while it exports
     "echange-gpx.html", // 8: GPX export and import
+    "marches.html",     // 9: recorded walks: learning the speeds, comparing
 };
 constexpr int kContextCount = int(sizeof kContextPages / sizeof kContextPages[0]);
 

@@ -24,6 +24,7 @@
 #include "platform/platform.h"
 #include "speeds/tquorcar.h"
 #include "tquorpro.h"
+#include "walks/walkcommands.h"
 #include "widgets/look.h"
 
 #include <QPushButton>
@@ -177,11 +178,15 @@ void TQuor::buildMenus()
                         HelpContext::StageGrid);
     Profil1 = action(Voyages1, QStringLiteral("Profil1"), QStringLiteral("Pro&fil"),
                      HelpContext::StageGrid);
+    // Beside the itinerary's own commands: the day as it was walked.
+    ComparerTrace1 = action(Voyages1, QStringLiteral("ComparerTrace1"),
+                            WalkCommands::kCompareCaption, HelpContext::Walks);
     Routes1->setEnabled(false);
     Gps1->setEnabled(false);
     ExporterGpx1->setEnabled(false);
     ImPrimmer1->setEnabled(false);
     Profil1->setEnabled(false);
+    ComparerTrace1->setEnabled(false);
 
     Caractristiques1 = menuBar()->addMenu(QStringLiteral("C&aractéristiques"));
     Caractristiques1->setObjectName(QStringLiteral("Caractristiques1"));
@@ -196,6 +201,11 @@ void TQuor::buildMenus()
                       HelpContext::Speeds);
     Poses1 = action(Caractristiques1, QStringLiteral("Poses1"), QStringLiteral("&Poses"),
                     HelpContext::Speeds);
+    // Beside the speed table's own entries: the walking rates learned from
+    // the walker's recorded walks.
+    Caractristiques1->addSeparator();
+    ApprendreVitesses1 = action(Caractristiques1, QStringLiteral("ApprendreVitesses1"),
+                                WalkCommands::kLearnCaption, HelpContext::Walks);
 
     N1 = menuBar()->addMenu(QStringLiteral("&?"));
     N1->setObjectName(QStringLiteral("N1"));
@@ -219,6 +229,8 @@ void TQuor::buildMenus()
     guardedSlot(ExporterGpx1, &TQuor::ExporterGpx1Click);
     guardedSlot(ImPrimmer1, &TQuor::ImPrimmer1Click);
     guardedSlot(Profil1, &TQuor::Profil1Click);
+    guardedSlot(ComparerTrace1, &TQuor::ComparerTrace1Click);
+    guardedSlot(ApprendreVitesses1, &TQuor::ApprendreVitesses1Click);
     for (QAction *a : {Voiture1, Transfert1, Velo1, Marches1, Poses1}) {
         connect(a, &QAction::triggered, this,
                 [this, a] { guarded(m_platform, this, [&] { Voiture1Click(a); }); });
@@ -574,6 +586,7 @@ void TQuor::setItineraryCommandsEnabled(bool itinerary)
     Routes1->setEnabled(itinerary);
     ImPrimmer1->setEnabled(itinerary);
     Profil1->setEnabled(itinerary);
+    ComparerTrace1->setEnabled(itinerary);
     Gps1->setEnabled(itinerary);
     ExporterGpx1->setEnabled(itinerary);
     Ouvrir1->setEnabled(!itinerary);
@@ -623,7 +636,8 @@ void TQuor::ExporterGpx1Click()
 
 void TQuor::ImPrimmer1Click()
 {
-    ::ImPrimmer1Click(m_platform, this, m_printers[Printout::RouteSheet], m_stages, m_catalogue, itineraryRow());
+    ::ImPrimmer1Click(m_platform, this, m_printers[Printout::RouteSheet], m_stages, m_catalogue,
+                      itineraryRow());
 }
 
 std::pair<QList<ProfilePoint>, ProfileHeader> TQuor::currentProfile() const
@@ -663,6 +677,17 @@ void TQuor::Profil1Click()
     m_profile->show();
     m_profile->raise();
     m_profile->activateWindow();
+}
+
+void TQuor::ApprendreVitesses1Click()
+{
+    WalkCommands::learnSpeeds(m_platform, this, m_state);
+}
+
+void TQuor::ComparerTrace1Click()
+{
+    WalkCommands::compareWithTrack(m_platform, this, m_state, m_stages, m_catalogue, itineraryRow(),
+                                   m_printers[Printout::RouteSheet]);
 }
 
 void TQuor::ModeleTerrain1Click()

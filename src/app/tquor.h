@@ -71,6 +71,8 @@ public:
     void ImPrimmer1Click();
     void ModeleTerrain1Click();
     void Profil1Click();
+    void ApprendreVitesses1Click();
+    void ComparerTrace1Click();
 
     // Runs before every move of the stage grid's cursor.
     void liste_etaSelectCell(int column, int row);
@@ -103,12 +105,14 @@ public:
     QAction *ExporterGpx1 = nullptr;
     QAction *ImPrimmer1 = nullptr;
     QAction *Profil1 = nullptr;
+    QAction *ComparerTrace1 = nullptr; // "Comparer avec une trace…"
     QMenu *Caractristiques1 = nullptr;
     QAction *Voiture1 = nullptr;
     QAction *Transfert1 = nullptr;
     QAction *Velo1 = nullptr;
     QAction *Marches1 = nullptr;
     QAction *Poses1 = nullptr;
+    QAction *ApprendreVitesses1 = nullptr; // "Apprendre mes vitesses…"
     QMenu *N1 = nullptr;
     QAction *APropos1 = nullptr;
     QAction *Aides1 = nullptr;

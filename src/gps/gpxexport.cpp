@@ -58,8 +58,7 @@ public:
         return point(transformation, transformation.toWgs84({easting, northing}));
     }
 
-    GpxPoint point(const Coordinates::Transformation &transformation,
-                   const Coordinates::LatLon &p)
+    GpxPoint point(const Coordinates::Transformation &transformation, const Coordinates::LatLon &p)
     {
         const QString operation = transformation.operation();
         if (!m_operations.contains(operation))

@@ -36,6 +36,13 @@ std::optional<QString> FakePlatform::openFile(QWidget *, const QString &director
     return takeOr(openFileAnswers, std::optional<QString>());
 }
 
+QStringList FakePlatform::openFiles(QWidget *, const QString &title, const QString &directory,
+                                    const QString &filter)
+{
+    dialogs.append({title, directory, {}, filter, {}});
+    return takeOr(openFilesAnswers, QStringList());
+}
+
 std::optional<QString> FakePlatform::saveFile(QWidget *, const QString &title,
                                               const QString &directory, const QString &proposedName,
                                               const QString &filter,

@@ -20,6 +20,8 @@ public:
                                         const QString &root) override;
     std::optional<QString> openFile(QWidget *parent, const QString &directory,
                                     const QString &filter) override;
+    QStringList openFiles(QWidget *parent, const QString &title, const QString &directory,
+                          const QString &filter) override;
     std::optional<QString> saveFile(QWidget *parent, const QString &title, const QString &directory,
                                     const QString &proposedName, const QString &filter,
                                     const QString &defaultExtension) override;
@@ -48,6 +50,7 @@ public:
     QList<bool> confirmAnswers;
     QList<std::optional<QString>> folderAnswers;
     QList<std::optional<QString>> openFileAnswers;
+    QList<QStringList> openFilesAnswers;
     QList<std::optional<QString>> saveFileAnswers;
     QList<bool> printAnswers;
     QList<bool> previewAnswers;

@@ -32,6 +32,9 @@ public:
     // File dialogs. `filter` is in the form "Description|*.EXT".
     virtual std::optional<QString> openFile(QWidget *parent, const QString &directory,
                                             const QString &filter) = 0;
+    // Several files at once; empty on cancel.
+    virtual QStringList openFiles(QWidget *parent, const QString &title, const QString &directory,
+                                  const QString &filter) = 0;
     virtual std::optional<QString> saveFile(QWidget *parent, const QString &title,
                                             const QString &directory, const QString &proposedName,
                                             const QString &filter,
@@ -81,6 +84,7 @@ constexpr int StageGrid = 5;
 constexpr int Map = 6;
 constexpr int GpsExport = 7;
 constexpr int GpxExchange = 8;
+constexpr int Walks = 9;
 } // namespace HelpContext
 
 // Marks the help viewer's window. It stands for the help program of the

@@ -108,6 +108,13 @@ std::optional<QString> QtPlatform::openFile(QWidget *parent, const QString &dire
     return path;
 }
 
+QStringList QtPlatform::openFiles(QWidget *parent, const QString &title, const QString &directory,
+                                  const QString &filter)
+{
+    return QFileDialog::getOpenFileNames(parent, title, directory, qtFilter(filter), nullptr,
+                                         QFileDialog::DontUseNativeDialog);
+}
+
 std::optional<QString> QtPlatform::saveFile(QWidget *parent, const QString &title,
                                             const QString &directory, const QString &proposedName,
                                             const QString &filter, const QString &defaultExtension)

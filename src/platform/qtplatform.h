@@ -28,6 +28,8 @@ public:
                                         const QString &root) override;
     std::optional<QString> openFile(QWidget *parent, const QString &directory,
                                     const QString &filter) override;
+    QStringList openFiles(QWidget *parent, const QString &title, const QString &directory,
+                          const QString &filter) override;
     std::optional<QString> saveFile(QWidget *parent, const QString &title, const QString &directory,
                                     const QString &proposedName, const QString &filter,
                                     const QString &defaultExtension) override;

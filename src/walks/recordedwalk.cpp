@@ -167,8 +167,8 @@ bool fillAltitudes(std::vector<WalkPoint> &points, const std::vector<std::option
 
 std::vector<std::optional<double>> rawAltitudes(const GpxPath &track,
                                                 const std::vector<WalkPoint> &points,
-                                                Altitudes altitudes,
-                                                const AltitudeLookup &terrain, RecordedWalk &walk)
+                                                Altitudes altitudes, const AltitudeLookup &terrain,
+                                                RecordedWalk &walk)
 {
     // The points kept are the track's timed ones, in order: match them up by
     // their times, which are now strictly increasing.
@@ -354,9 +354,9 @@ void addLegs(const std::vector<WalkPoint> &points, int first, int last, std::vec
             int end = v;
             if (k < pieces) {
                 const double mark = points[u].distance + length * k / pieces;
-                const auto at = std::lower_bound(
-                    points.begin() + start, points.begin() + v, mark,
-                    [](const WalkPoint &p, double d) { return p.distance < d; });
+                const auto at =
+                    std::lower_bound(points.begin() + start, points.begin() + v, mark,
+                                     [](const WalkPoint &p, double d) { return p.distance < d; });
                 end = int(at - points.begin());
             }
             if (end <= start)
@@ -372,7 +372,7 @@ void addLegs(const std::vector<WalkPoint> &points, int first, int last, std::vec
 } // namespace
 } // namespace RecordedWalks
 
-QStringList RecordedWalk::notices() const
+QStringList RecordedWalk::notices(bool altitudesMatter) const
 {
     QStringList out;
     const QString track = RecordedWalks::quoted(name);
@@ -400,6 +400,8 @@ QStringList RecordedWalk::notices() const
                               "ne comptent pas.")
                    .arg(track)
                    .arg(gaps);
+    if (!altitudesMatter)
+        return out;
     if (terrainAltitudes > 0)
         out << QStringLiteral("%1 : %2 altitudes viennent du modèle de terrain.")
                    .arg(track)
@@ -432,7 +434,8 @@ RecordedWalk fromTrack(const GpxPath &track, const QString &trackName, Altitudes
     const std::vector<double> step = consecutiveLengths(points);
     for (std::size_t i = 1; i < points.size(); ++i)
         points[i].distance = points[i - 1].distance + step[i - 1];
-    walk.hasAltitudes = fillAltitudes(points, rawAltitudes(track, points, altitudes, terrain, walk));
+    walk.hasAltitudes =
+        fillAltitudes(points, rawAltitudes(track, points, altitudes, terrain, walk));
     smooth(points);
     walk.stops = findStops(points);
     for (std::size_t i = 0; i + 1 < points.size(); ++i) {
@@ -448,17 +451,21 @@ QList<RecordedWalk> fromDocument(const GpxDocument &document, const QString &fil
                                  const Progress &progress)
 {
     QList<RecordedWalk> walks;
-    if (document.tracks.isEmpty())
+    QList<const GpxPath *> tracks;
+    for (const GpxPath &track : document.tracks) {
+        if (!track.points.isEmpty())
+            tracks.append(&track);
+    }
+    if (tracks.isEmpty())
         throw QuorError(QStringLiteral("Le fichier %1 ne contient aucune trace : il faut "
                                        "l'enregistrement d'une marche, avec l'heure de ses points.")
                             .arg(quoted(fileName)));
-    for (qsizetype t = 0; t < document.tracks.size(); ++t) {
-        const GpxPath &track = document.tracks.at(t);
+    for (qsizetype t = 0; t < tracks.size(); ++t) {
+        const GpxPath &track = *tracks.at(t);
         QString name = track.name.trimmed();
         if (name.isEmpty())
-            name = document.tracks.size() == 1
-                       ? fileName
-                       : QStringLiteral("%1, trace %2").arg(fileName).arg(t + 1);
+            name = tracks.size() == 1 ? fileName
+                                      : QStringLiteral("%1, trace %2").arg(fileName).arg(t + 1);
         walks.append(fromTrack(track, name, altitudes, terrain, progress));
     }
     return walks;
@@ -520,7 +527,8 @@ QString durationText(double seconds)
     const QString prefix = sign < 0 ? QStringLiteral("-") : QString();
     if (whole < 60)
         return prefix + QStringLiteral("%1 min").arg(whole);
-    return prefix + QStringLiteral("%1 h %2").arg(whole / 60).arg(whole % 60, 2, 10, QLatin1Char('0'));
+    return prefix +
+           QStringLiteral("%1 h %2").arg(whole / 60).arg(whole % 60, 2, 10, QLatin1Char('0'));
 }
 
 } // namespace RecordedWalks

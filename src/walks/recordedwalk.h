@@ -61,8 +61,9 @@ struct RecordedWalk
     int gaps = 0;              // signal lost while the walker moved on
 
     double walkedMetres() const { return points.empty() ? 0 : points.back().distance; }
-    // The French sentences that tell the user what was left out or changed.
-    QStringList notices() const;
+    // The French sentences that tell the user what was left out or changed;
+    // the altitudes' only when they matter.
+    QStringList notices(bool altitudesMatter = true) const;
 };
 
 // Where altitudes come from when the track has none, or when the user
@@ -111,7 +112,7 @@ enum class Altitudes {
     FromTerrainModel, // the model's everywhere it has one
 };
 
-// Every track of `document` that has points with times, as a walk. A track
+// Every track of `document` that has points, as a walk. A track
 // without times is refused with a French message naming it; where the times
 // go backwards the track is cut. `terrain` may be empty. `progress` hears
 // of the points done; answering false throws Cancelled.

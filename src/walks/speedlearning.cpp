@@ -58,8 +58,7 @@ namespace SpeedLearning {
 double predictedSeconds(const WalkLeg &leg, const WalkingRates &rates)
 {
     const double flat = leg.metres / rates.flat;
-    const double vertical =
-        leg.height > 0 ? leg.height / rates.climb : -leg.height / rates.descent;
+    const double vertical = leg.height > 0 ? leg.height / rates.climb : -leg.height / rates.descent;
     return std::max(flat, vertical) * kSecondsPerHour;
 }
 
@@ -129,7 +128,8 @@ LearningReport learn(const QList<RecordedWalk> &walks, const WalkingRates &curre
     // A rate of 0 in the table (the dialog accepts it) cannot start the fit
     // and predicts nothing: the fit starts from the usual walker instead.
     const bool usable = current.climb > 0 && current.flat > 0 && current.descent > 0;
-    const WalkingRates start = usable ? current : WalkingRates{kUsualClimb, kUsualFlat, kUsualDescent};
+    const WalkingRates start =
+        usable ? current : WalkingRates{kUsualClimb, kUsualFlat, kUsualDescent};
     std::vector<std::vector<WalkLeg>> perWalk;
     std::vector<WalkLeg> all;
     std::vector<double> stops;

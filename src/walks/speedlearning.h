@@ -26,9 +26,9 @@ struct LearningReport
     {
         QString name;
         int legs = 0;
-        double hours = 0;          // walking time of its legs
-        double currentError = 0;   // minutes of error per hour walked; NaN for a rate of 0
-        double learnedError = 0;   // the same with the learned rates
+        double hours = 0;                   // walking time of its legs
+        double currentError = 0;            // minutes of error per hour walked; NaN for a rate of 0
+        double learnedError = 0;            // the same with the learned rates
         std::optional<double> leftOutError; // learned from the other walks only
     };
 

@@ -147,8 +147,8 @@ std::optional<double> plannedSeconds(const QString &from, const QString &to)
 
 QString minutesText(double seconds)
 {
-    return QString::number(seconds / kSecondsPerMinute, 'f', 1).replace(QLatin1Char('.'),
-                                                                       QLatin1Char(','));
+    return QString::number(seconds / kSecondsPerMinute, 'f', 1)
+        .replace(QLatin1Char('.'), QLatin1Char(','));
 }
 
 // A text cell of the CSV: quoted when it holds a separator, a quote or a
@@ -204,8 +204,8 @@ QHash<int, Coordinates::LatLon> stagePositions(const StringGrid &stages,
 }
 
 TrackComparison compare(const StringGrid &stages, const QString &title,
-                        const QHash<int, Coordinates::LatLon> &positions,
-                        const RecordedWalk &walk, double nearMetres)
+                        const QHash<int, Coordinates::LatLon> &positions, const RecordedWalk &walk,
+                        double nearMetres)
 {
     if (positions.isEmpty())
         throw QuorError(kNoStagePosition);
@@ -229,9 +229,8 @@ TrackComparison compare(const StringGrid &stages, const QString &title,
             continue;
         if (stage.hasPosition) {
             const Coordinates::LatLon at = positions.value(row);
-            const bool sameReach =
-                last && metresBetween(last->latitude, last->longitude, at.latitude,
-                                      at.longitude) <= nearMetres;
+            const bool sameReach = last && metresBetween(last->latitude, last->longitude,
+                                                         at.latitude, at.longitude) <= nearMetres;
             if (const std::optional<Pass> pass =
                     passOf(walk, sameReach ? from : leaves, at, nearMetres)) {
                 stage.passedMs = pass->ms;
@@ -289,18 +288,21 @@ QList<QStringList> rows(const TrackComparison &comparison, const QTimeZone &zone
             cells << RecordedWalks::localTimeText(*stage.passedMs, zone)
                   << QString::number(qRound64(stage.offMetres));
         } else {
-            cells << (stage.hasPosition ? QStringLiteral("non passée") : QStringLiteral("sans position"))
+            cells << (stage.hasPosition ? QStringLiteral("non passée")
+                                        : QStringLiteral("sans position"))
                   << QString();
         }
         const ComparedLeg *leg = legTo(comparison, stage.row);
         if (leg) {
-            cells << (leg->plannedSeconds ? RecordedWalks::durationText(*leg->plannedSeconds) : kNone)
+            cells << (leg->plannedSeconds ? RecordedWalks::durationText(*leg->plannedSeconds)
+                                          : kNone)
                   << RecordedWalks::durationText(*leg->walkedSeconds)
                   << (leg->plannedSeconds
                           ? RecordedWalks::durationText(*leg->walkedSeconds - *leg->plannedSeconds)
                           : kNone)
-                  << (leg->stops > 0 ? QStringLiteral("%1 (%2)").arg(leg->stops).arg(
-                                           RecordedWalks::durationText(leg->stopSeconds))
+                  << (leg->stops > 0 ? QStringLiteral("%1 (%2)")
+                                           .arg(leg->stops)
+                                           .arg(RecordedWalks::durationText(leg->stopSeconds))
                                      : QString());
         } else {
             cells << QString() << QString() << QString() << QString();

@@ -19,10 +19,10 @@ struct StagePass
 {
     int row = 0; // of the stage grid, 1 to 50
     QString place;
-    QString plannedTime;                // the grid's "Heure", as it stands
-    bool hasPosition = false;           // its "Position" reads as a UTM position
-    std::optional<qint64> passedMs;     // UTC; none when the walk never came near
-    double offMetres = 0;               // from the stage when the walk passed it
+    QString plannedTime;            // the grid's "Heure", as it stands
+    bool hasPosition = false;       // its "Position" reads as a UTM position
+    std::optional<qint64> passedMs; // UTC; none when the walk never came near
+    double offMetres = 0;           // from the stage when the walk passed it
 };
 
 struct ComparedLeg
@@ -66,8 +66,8 @@ QHash<int, Coordinates::LatLon> stagePositions(const StringGrid &stages,
 // passed the stage before: a loop or an out-and-back passes each stage in
 // turn, and a turning stage once. Throws when no stage has a position.
 TrackComparison compare(const StringGrid &stages, const QString &title,
-                        const QHash<int, Coordinates::LatLon> &positions,
-                        const RecordedWalk &walk, double nearMetres = kNearMetres);
+                        const QHash<int, Coordinates::LatLon> &positions, const RecordedWalk &walk,
+                        double nearMetres = kNearMetres);
 
 // The table as a spreadsheet reads it: UTF-8, semicolons, decimal commas,
 // times of the clock in `zone`, one line a stage.

@@ -3,73 +3,15 @@
 #include "data/itinerary.h"
 #include "data/stringgrid.h"
 #include "gps/coordinates.h"
-#include "gps/gpstestutil.h"
 #include "gps/gpxexport.h"
 #include "gps/routeinsertion.h"
+#include "routetrack.h"
 #include "walks/recordedwalk.h"
 #include "walks/trackcomparison.h"
 
 #include <QTest>
 
-using GpsTest::Waypoint;
-
-namespace {
-
-const Coordinates::Grid kGrid{31, QLatin1Char('T'), QStringLiteral("ED50")};
-constexpr qint64 kSixUtc = 1783922400000; // 2026-07-13 06:00 UTC, 08:00 in Paris
-constexpr qint64 kStep = 10'000;          // a point every ten seconds
-
-// Out to the lake and back the same way: B and D are the same place.
-const QList<Waypoint> kOutAndBack = {{"AA000", "370000", "4735000", "900"},
-                                     {"AA001", "371000", "4735500", "1000"},
-                                     {"AA002", "372000", "4736500", "1200"},
-                                     {"AA003", "371000", "4735500", "1000"},
-                                     {"AA004", "370000", "4735000", "900"}};
-// When the walker reached each waypoint, in seconds after 06:00 UTC; five
-// minutes at the lake.
-const qint64 kArrivals[] = {0, 1040, 2450, 3910, 5140};
-constexpr qint64 kLakeStop = 300;
-
-// The route's track, written straight from its waypoints: a point at each
-// arrival, and every ten seconds in between.
-GpxPath trackOf(const QList<Waypoint> &route, const qint64 *arrivals, int stopAt = 2)
-{
-    GpxPath track;
-    auto add = [&](const Coordinates::LatLon &at, qint64 ms) {
-        GpxPoint p;
-        p.latitude = at.latitude;
-        p.longitude = at.longitude;
-        p.time = QDateTime::fromMSecsSinceEpoch(ms, QTimeZone::utc());
-        track.points.append(p);
-    };
-    QList<Coordinates::LatLon> at;
-    for (const Waypoint &w : route)
-        at.append(Coordinates::toWgs84(kGrid, {w.easting.toDouble(), w.northing.toDouble()}));
-    qint64 lateBy = 0;
-    for (int i = 0; i < route.size(); ++i) {
-        const qint64 arrival = kSixUtc + arrivals[i] * 1000;
-        add(at[i], arrival);
-        if (i == stopAt) {
-            for (qint64 t = kStep; t <= kLakeStop * 1000; t += kStep)
-                add(at[i], arrival + t);
-            lateBy = kLakeStop * 1000;
-        }
-        if (i + 1 == route.size())
-            break;
-        const qint64 leave = arrival + (i == stopAt ? lateBy : 0);
-        const qint64 next = kSixUtc + arrivals[i + 1] * 1000;
-        for (qint64 t = leave + kStep; t < next; t += kStep) {
-            const double f = double(t - leave) / double(next - leave);
-            add({at[i].latitude + f * (at[i + 1].latitude - at[i].latitude),
-                 at[i].longitude + f * (at[i + 1].longitude - at[i].longitude)},
-                t);
-        }
-    }
-    track.name = QStringLiteral("Lac");
-    return track;
-}
-
-} // namespace
+using namespace RouteTrack;
 
 class TrackComparisonTest : public QObject
 {
@@ -97,9 +39,9 @@ private slots:
 
     void everyStagePassedToTheMinuteAsCsv()
     {
-        const RecordedWalk walk = RecordedWalks::fromTrack(
-            trackOf(kOutAndBack, kArrivals), QStringLiteral("Lac"),
-            RecordedWalks::Altitudes::Recorded, {});
+        const RecordedWalk walk =
+            RecordedWalks::fromTrack(trackOf(kOutAndBack, kArrivals), QStringLiteral("Lac"),
+                                     RecordedWalks::Altitudes::Recorded, {});
         const auto positions =
             TrackComparisons::stagePositions(m_stages, m_datums, QStringLiteral("WGS84"));
         const TrackComparison c =
@@ -123,8 +65,8 @@ private slots:
     {
         // C moved 95 m north is passed, 105 m north is not; the other stages
         // still are, in turn.
-        const RecordedWalk walk = RecordedWalks::fromTrack(
-            trackOf(kOutAndBack, kArrivals), {}, RecordedWalks::Altitudes::Recorded, {});
+        const RecordedWalk walk = RecordedWalks::fromTrack(trackOf(kOutAndBack, kArrivals), {},
+                                                           RecordedWalks::Altitudes::Recorded, {});
         for (const auto &[north, passed] : {std::pair{95, true}, std::pair{105, false}}) {
             m_stages.setCell(Itinerary::Position, 3,
                              QStringLiteral("31T 372000 %1").arg(4736500 + north));
@@ -148,8 +90,8 @@ private slots:
 
     void anItineraryWithoutPositionsIsRefused()
     {
-        const RecordedWalk walk = RecordedWalks::fromTrack(
-            trackOf(kOutAndBack, kArrivals), {}, RecordedWalks::Altitudes::Recorded, {});
+        const RecordedWalk walk = RecordedWalks::fromTrack(trackOf(kOutAndBack, kArrivals), {},
+                                                           RecordedWalks::Altitudes::Recorded, {});
         QCOMPARE(TestUtil::messageOf([&] { TrackComparisons::compare(m_stages, {}, {}, walk); }),
                  QStringLiteral("Aucune étape de l'itinéraire n'a de position : il n'y a rien à "
                                 "comparer."));

@@ -19,8 +19,7 @@ constexpr double kStopTolerance = 10;   // seconds
 // altitude turns or the walker stops, and three stops of the speed table's
 // lengths. The sections, as (metres, height), for the arithmetic below.
 const QList<std::pair<double, double>> kDay = {
-    {3000, 0},  {2000, 400}, {1600, -400}, {2500, 30},
-    {2500, -40}, {1000, 250}, {1200, -250},
+    {3000, 0}, {2000, 400}, {1600, -400}, {2500, 30}, {2500, -40}, {1000, 250}, {1200, -250},
 };
 
 GpxPath day(Walker &w)
@@ -88,8 +87,7 @@ private slots:
     void learnsTheWalkersRatesThroughNoise()
     {
         Walker w;
-        const LearningReport r =
-            SpeedLearning::learn({read(day(w))}, WalkingRates{300, 4000, 500});
+        const LearningReport r = SpeedLearning::learn({read(day(w))}, WalkingRates{300, 4000, 500});
         QVERIFY2(near(r.learned.climb, Walker::kClimb, kRateTolerance),
                  qPrintable(QString::number(r.learned.climb)));
         QVERIFY2(near(r.learned.flat, Walker::kFlat, kRateTolerance),
@@ -105,8 +103,7 @@ private slots:
     void errorsPerHourWalked()
     {
         Walker w;
-        const LearningReport r =
-            SpeedLearning::learn({read(day(w))}, WalkingRates{300, 4000, 500});
+        const LearningReport r = SpeedLearning::learn({read(day(w))}, WalkingRates{300, 4000, 500});
         const double expected = sectionError(kDay, 300, 4000, 500);
         QVERIFY2(near(r.currentError, expected, 0.02),
                  qPrintable(QStringLiteral("%1 %2").arg(r.currentError).arg(expected)));
@@ -297,8 +294,8 @@ private slots:
             asked = int(at.size());
             return std::vector<std::optional<double>>(at.size(), 1234.0);
         };
-        const RecordedWalk walk = RecordedWalks::fromTrack(
-            track, {}, RecordedWalks::Altitudes::Recorded, model);
+        const RecordedWalk walk =
+            RecordedWalks::fromTrack(track, {}, RecordedWalks::Altitudes::Recorded, model);
         QCOMPARE(asked, int(track.points.size()));
         QCOMPARE(walk.terrainAltitudes, asked);
         QCOMPARE(walk.points.front().altitude, 1234.0);
@@ -310,8 +307,8 @@ private slots:
     {
         Walker w(6.0, 1000, 1);
         w.walk(30000, 0);
-        QVERIFY_THROWS_EXCEPTION(Cancelled, RecordedWalks::fromTrack(
-                                                w.path(), {}, RecordedWalks::Altitudes::Recorded,
+        QVERIFY_THROWS_EXCEPTION(
+            Cancelled, RecordedWalks::fromTrack(w.path(), {}, RecordedWalks::Altitudes::Recorded,
                                                 {}, [](qint64, qint64) { return false; }));
     }
 

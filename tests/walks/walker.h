@@ -15,10 +15,10 @@ class Walker
 {
 public:
     static constexpr double kEquatorRadius = 6378137.0;
-    static constexpr double kClimb = 450;    // m/h
-    static constexpr double kFlat = 4800;    // m/h
-    static constexpr double kDescent = 700;  // m/h
-    static constexpr double kNoise = 3;      // metres either way on every altitude
+    static constexpr double kClimb = 450;   // m/h
+    static constexpr double kFlat = 4800;   // m/h
+    static constexpr double kDescent = 700; // m/h
+    static constexpr double kNoise = 3;     // metres either way on every altitude
 
     explicit Walker(double longitude = 6.0, double altitude = 1000, int stepSeconds = 5,
                     double latitude = 0)
