@@ -147,8 +147,11 @@ private slots:
                                    << "Sommaire";
         QTest::newRow("8") << 8 << "echange-gpx.html"
                            << "Échanger des routes au format GPX";
-        QTest::newRow("unknown 9") << 9 << "index.html"
-                                   << "Sommaire";
+        QTest::newRow("9") << 9 << "marches.html"
+                           << "Vos marches enregistrées : apprendre vos vitesses, comparer avec "
+                              "l'horaire";
+        QTest::newRow("unknown 10") << 10 << "index.html"
+                                    << "Sommaire";
     }
 
     void eachContextHasItsPage()
