@@ -2,13 +2,15 @@
 // example project with its drawn map, and the desktop icons.
 //
 //   quorgen example <folder>   writes <folder>/Exemple and <folder>/Quori.qud
-//                              with the example's elevation model, Exemple/Terrain.tif
+//                              with the example's elevation model, Exemple/Terrain.tif,
+//                              and its recorded walk, "Exemple/Marche du lac.gpx"
 //   quorgen icons <folder>     writes <folder>/hicolor/<N>x<N>/apps/quor.png
 
 #include "app/appicon.h"
 #include "app/exampleproject.h"
 #include "app/programdirectory.h"
 #include "data/filelayer.h"
+#include "data/moduleloader.h"
 #include "terrain/terrainchoice.h"
 
 #include <QBuffer>
@@ -115,6 +117,10 @@ int main(int argc, char *argv[])
     const QString folder = args.at(2);
     try {
         if (what == QLatin1String("example")) {
+            // The example's recorded walk converts its positions with the
+            // geodesy module, which lands in the build folder above this
+            // tool's own.
+            ModuleLoader::setExtraDirectory(QStringLiteral(QUOR_GENERATOR_MODULE_DIR));
             makePath(folder);
             ExampleProject::write(folder);
             ExampleProject::remember(folder);

@@ -1,4 +1,5 @@
 #include "exampleproject.h"
+#include "examplewalk.h"
 
 #include "data/appstate.h"
 #include "data/catalogue.h"
@@ -8,13 +9,13 @@
 #include "data/quorerror.h"
 #include "data/routefiles.h"
 #include "data/settings.h"
-#include "terrain/terrainchoice.h"
 #include "data/speedtable.h"
 #include "data/stringgrid.h"
 #include "data/textforms.h"
 #include "editor/stagetimes.h"
 #include "gps/routegeometry.h"
 #include "maps/jpegencoder.h"
+#include "terrain/terrainchoice.h"
 
 #include <QDate>
 #include <QFont>
@@ -676,7 +677,7 @@ void write(const QString &programDirectory)
     FileLayer::writeAtomic(state.project_file(kMapFileName),
                            encodeJpegImage(drawMap(), kDotsPerInch, 88));
     const QPoint refs[3] = {{120, 120}, {1800, 1320}, {120, 1320}};
-    QStringList cal = {QStringLiteral("31"), QStringLiteral("T"), QStringLiteral("ED50")};
+    QStringList cal = {QString::number(kUtmZone), kUtmBand, kDatum};
     for (const QPoint &px : refs) {
         const QPointF utm = utmOf(px.x(), px.y());
         cal << QString::number(px.x()) << QString::number(qRound(utm.x()))
@@ -687,16 +688,22 @@ void write(const QString &programDirectory)
     // One route on the map, with its waypoints.
     LineList::write(RouteFiles::routesPath(state), {kRouteName, kRouteCode});
     QStringList waypoints;
+    QList<QPointF> route;
     int index = 0;
     for (const Spot *place : kRoute) {
         const UtmPoint utm = utmOfPlace(*place);
         RouteFiles::appendWaypoint(
             waypoints, kRouteCode + QStringLiteral("%1").arg(index++, 3, 10, QLatin1Char('0')),
             {QString::number(utm.easting), QString::number(utm.northing),
-             QString::number(altitudeOfPlace(*place)), kMapFileName, QStringLiteral("31"),
-             QStringLiteral("T"), QStringLiteral("ED50")});
+             QString::number(altitudeOfPlace(*place)), kMapFileName, QString::number(kUtmZone),
+             kUtmBand, kDatum});
+        route << QPointF(utm.easting, utm.northing);
     }
     LineList::write(RouteFiles::waypointPath(state, kRouteCode), waypoints);
+
+    // A walk recorded along the route on its itinerary's day, last: it is the
+    // one file that needs the geodesy module.
+    writeWalk(state.project_file(kWalkFileName), route, kRouteRow.date);
 }
 
 void remember(const QString &programDirectory)

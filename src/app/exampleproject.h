@@ -22,6 +22,10 @@ constexpr quint16 kDotsPerInch = 300;
 // The map's size in pixels: 1:25 000 at 300 dots per inch, about 4 by 3 km.
 constexpr int kMapWidth = 1920;
 constexpr int kMapHeight = 1440;
+// The map's UTM grid, as its calibration gives it.
+constexpr int kUtmZone = 31;
+inline const QString kUtmBand = QStringLiteral("T");
+inline const QString kDatum = QStringLiteral("ED50");
 // UTM position of the map's top-left pixel.
 constexpr int kWestEasting = 499700;
 constexpr int kNorthNorthing = 4763300;
@@ -30,9 +34,10 @@ constexpr int kPixelsPerStep = 60;
 constexpr int kMetresPerStep = 127;
 
 // Writes the project folder `programDirectory` + "Exemple/": catalogue,
-// itineraries, map, calibration, routes and waypoints. Files of the same
-// names are replaced; nothing else in the folder is touched. Throws the file
-// layer's errors.
+// itineraries, map, calibration, routes and waypoints, and a walk recorded
+// along the route (examplewalk.h), which loads the geodesy module. Files of
+// the same names are replaced; nothing else in the folder is touched. Throws
+// the file layer's and the module's errors.
 void write(const QString &programDirectory);
 
 // The example's elevation model, "Terrain.tif", which the build draws with

@@ -5,6 +5,7 @@
 #include "common/testutil.h"
 #include "data/appstate.h"
 #include "data/catalogue.h"
+#include "data/gpxfile.h"
 #include "data/itinerary.h"
 #include "data/linelist.h"
 #include "data/settings.h"
@@ -12,6 +13,7 @@
 #include "data/textforms.h"
 #include "editor/gridview.h"
 #include "editor/stagetimes.h"
+#include "gps/coordinates.h"
 #include "gps/tquorrte.h"
 #include "maps/calibrationpanel.h"
 #include "maps/jfifdensity.h"
@@ -22,6 +24,7 @@
 #include "widgets/stringlistview.h"
 #include <QAction>
 #include <QApplication>
+#include <QDateTime>
 #include <QImage>
 #include <QLabel>
 #include <QPrinter>
@@ -29,6 +32,10 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeZone>
+
+#include <algorithm>
+#include <cmath>
 
 using namespace TestUtil;
 
@@ -218,6 +225,48 @@ private slots:
             QCOMPARE(w[3].toInt(), qRound(ExampleProject::altitude(w[1].toInt(), w[2].toInt())));
             QCOMPARE(w.mid(4), (QStringList{"Vallon.jpg", "31", "T", "ED50", "0", "0"}));
         }
+    }
+
+    // The walk starts at the route's first waypoint at 08:30 in Paris on the
+    // route itinerary's day, and lasts its walking time and its 69 minutes
+    // of stops.
+    void theRecordedWalkFollowsTheRoute()
+    {
+        Example &e = *m_example;
+        const GpxDocument walk = Gpx::read(e.file(QStringLiteral("Marche du lac.gpx")));
+        QCOMPARE(walk.tracks.size(), 1);
+        const QList<GpxPoint> &points = walk.tracks.first().points;
+        QVERIFY(points.size() > 1);
+        for (qsizetype i = 1; i < points.size(); ++i)
+            QVERIFY(points[i - 1].time < points[i].time);
+        QCOMPARE(points.first().time, QDateTime(QDate(2025, 9, 6), QTime(6, 30), QTimeZone::utc()));
+
+        const QStringList route = e.lines(QStringLiteral("Quorr.AA"));
+        const auto field = [&](int waypoint, int line) {
+            return route[10 * waypoint + line].toDouble();
+        };
+        const Coordinates::LatLon start = Coordinates::toWgs84(
+            {31, QLatin1Char('T'), QStringLiteral("ED50")}, {field(0, 1), field(0, 2)});
+        constexpr double kMetresPerDegree = 111320;
+        const double north = (points.first().latitude - start.latitude) * kMetresPerDegree;
+        const double east = (points.first().longitude - start.longitude) * kMetresPerDegree *
+                            std::cos(start.latitude * M_PI / 180);
+        QVERIFY(std::hypot(north, east) < 30);
+
+        // At least the walker's rule (380 m/h up, 4300 m/h flat, 560 m/h
+        // down) over each whole leg, less a minute for the waypoints' rounded
+        // altitudes; at most an hour more for the path's ups and downs.
+        double walking = 0;
+        for (int w = 1; w < route.size() / 10; ++w) {
+            const double metres =
+                std::hypot(field(w, 1) - field(w - 1, 1), field(w, 2) - field(w - 1, 2));
+            const double height = field(w, 3) - field(w - 1, 3);
+            walking += std::max(metres / 4300, height > 0 ? height / 380 : -height / 560) * 3600;
+        }
+        const double stops = (4 + 20 + 45) * 60;
+        const double seconds = points.first().time.secsTo(points.last().time);
+        QVERIFY2(seconds >= walking + stops - 60, qPrintable(QString::number(seconds)));
+        QVERIFY2(seconds <= walking + stops + 3600, qPrintable(QString::number(seconds)));
     }
 
     // What the README promises a new user: the example opens, its map is
