@@ -124,6 +124,7 @@ int main(int argc, char *argv[])
             makePath(folder);
             ExampleProject::write(folder);
             ExampleProject::remember(folder);
+            ExampleProject::writeRecordedWalk(folder);
             writeTerrain(folder + QLatin1Char('/') + ExampleProject::kProjectName);
         } else if (what == QLatin1String("icons")) {
             writeIcons(folder);

@@ -627,24 +627,32 @@ QImage drawMap()
     return img;
 }
 
-void addTerrain(const QString &programDirectory, const QString &executableFolder)
+QString projectFolder(const QString &programDirectory)
+{
+    QString folder = programDirectory;
+    if (!folder.endsWith(kPathSeparator))
+        folder.append(kPathSeparator);
+    return folder + kProjectName;
+}
+
+void addBuiltFiles(const QString &programDirectory, const QString &executableFolder)
 {
     QStringList places{executableFolder + QStringLiteral("/example/") + kProjectName};
 #ifdef QUOR_INSTALLED_DATA_DIR
     places << executableFolder + QLatin1Char('/') + QStringLiteral(QUOR_INSTALLED_DATA_DIR);
 #endif
-    QString folder = programDirectory;
-    if (!folder.endsWith(kPathSeparator))
-        folder.append(kPathSeparator);
-    folder += kProjectName;
-    for (const QString &place : places) {
-        const QString source = place + QLatin1Char('/') + kTerrainFileName;
-        if (!FileLayer::fileExists(source))
-            continue;
-        const QString target = folder + QLatin1Char('/') + kTerrainFileName;
-        FileLayer::writeAtomic(target, FileLayer::readAll(source));
-        TerrainChoice::write(folder, target);
-        return;
+    const QString folder = projectFolder(programDirectory);
+    for (const QString &name : {kTerrainFileName, kWalkFileName}) {
+        for (const QString &place : places) {
+            const QString source = place + QLatin1Char('/') + name;
+            if (!FileLayer::fileExists(source))
+                continue;
+            const QString target = folder + QLatin1Char('/') + name;
+            FileLayer::writeAtomic(target, FileLayer::readAll(source));
+            if (name == kTerrainFileName)
+                TerrainChoice::write(folder, target);
+            break;
+        }
     }
 }
 
@@ -688,7 +696,6 @@ void write(const QString &programDirectory)
     // One route on the map, with its waypoints.
     LineList::write(RouteFiles::routesPath(state), {kRouteName, kRouteCode});
     QStringList waypoints;
-    QList<QPointF> route;
     int index = 0;
     for (const Spot *place : kRoute) {
         const UtmPoint utm = utmOfPlace(*place);
@@ -697,13 +704,19 @@ void write(const QString &programDirectory)
             {QString::number(utm.easting), QString::number(utm.northing),
              QString::number(altitudeOfPlace(*place)), kMapFileName, QString::number(kUtmZone),
              kUtmBand, kDatum});
-        route << QPointF(utm.easting, utm.northing);
     }
     LineList::write(RouteFiles::waypointPath(state, kRouteCode), waypoints);
+}
 
-    // A walk recorded along the route on its itinerary's day, last: it is the
-    // one file that needs the geodesy module.
-    writeWalk(state.project_file(kWalkFileName), route, kRouteRow.date);
+void writeRecordedWalk(const QString &programDirectory)
+{
+    QList<QPointF> route;
+    for (const Spot *place : kRoute) {
+        const UtmPoint utm = utmOfPlace(*place);
+        route << QPointF(utm.easting, utm.northing);
+    }
+    writeWalk(projectFolder(programDirectory) + QLatin1Char('/') + kWalkFileName, route,
+              kRouteRow.date);
 }
 
 void remember(const QString &programDirectory)

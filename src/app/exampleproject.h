@@ -40,12 +40,21 @@ constexpr int kMetresPerStep = 127;
 // the file layer's and the module's errors.
 void write(const QString &programDirectory);
 
-// The example's elevation model, "Terrain.tif", which the build draws with
-// GDAL (a program never loads it at start-up): copied into the example from
-// where the build or the installation beside `executableFolder` put it, and
-// chosen as the project's model. Nothing happens when it is in neither place.
+// The example's elevation model, "Terrain.tif", and its recorded walk (see
+// examplewalk.h), which the build makes (the one with GDAL, the other with the
+// geodesy module: a program never loads either at start-up): copied into the
+// example from where the build or the installation beside `executableFolder`
+// put them, the model chosen as the project's. A file in neither place is
+// left out.
 inline const QString kTerrainFileName = QStringLiteral("Terrain.tif");
-void addTerrain(const QString &programDirectory, const QString &executableFolder);
+void addBuiltFiles(const QString &programDirectory, const QString &executableFolder);
+
+// Writes the recorded walk into the example project of `programDirectory`;
+// loads the geodesy module.
+void writeRecordedWalk(const QString &programDirectory);
+
+// `programDirectory` + "Exemple", without trailing separator.
+QString projectFolder(const QString &programDirectory);
 
 // Remembers the example as the project to open at the next start.
 void remember(const QString &programDirectory);

@@ -90,7 +90,7 @@ ProgramDirectoryChoice prepareProgramDirectory(const QString &executableFolder,
     if (choice.createdNow) {
         try {
             ExampleProject::write(choice.directory);
-            ExampleProject::addTerrain(choice.directory, executableFolder);
+            ExampleProject::addBuiltFiles(choice.directory, executableFolder);
             ExampleProject::remember(choice.directory);
         } catch (const QuorError &e) {
             choice.exampleError = e.text();

@@ -50,6 +50,7 @@ struct Example
     {
         ExampleProject::write(dir.path());
         ExampleProject::remember(dir.path());
+        ExampleProject::writeRecordedWalk(dir.path());
         state.programDirectory = dir.path() + QLatin1Char('/');
         state.projectName = ExampleProject::kProjectName;
     }

@@ -103,6 +103,7 @@ private slots:
         }
         QCOMPARE(found, QStringList(prefix.path() + QStringLiteral("/lib/quor") + module));
         QVERIFY(QFileInfo::exists(prefix.path() + QStringLiteral("/share/quor/Terrain.tif")));
+        QVERIFY(QFileInfo::exists(prefix.path() + QStringLiteral("/share/quor/Marche du lac.gpx")));
         QLibrary library(found.constFirst());
         QVERIFY2(library.load(), qPrintable(library.errorString()));
         QVERIFY(library.resolve("quor_geodesy_functions"));
@@ -229,6 +230,7 @@ private slots:
         // The example's model, where the installation puts it.
         QVERIFY(QDir().mkpath(installed.path() + QStringLiteral("/share/quor")));
         writeBytes(installed.path() + QStringLiteral("/share/quor/Terrain.tif"), "model");
+        writeBytes(installed.path() + QStringLiteral("/share/quor/Marche du lac.gpx"), "walk");
         FileLayer::setFaultHook([&](FileLayer::Op op, const QString &path) {
             return isBelow(path, bin) && op != FileLayer::Op::OpenRead ? EACCES : 0;
         });
@@ -253,6 +255,8 @@ private slots:
         QVERIFY(QFileInfo(data + QStringLiteral("/Exemple/Quord.qud")).isFile());
         QCOMPARE(entries(bin), QStringList{QStringLiteral("quor")});
         QCOMPARE(readBytes(data + QStringLiteral("/Exemple/Terrain.tif")), QByteArray("model"));
+        QCOMPARE(readBytes(data + QStringLiteral("/Exemple/Marche du lac.gpx")),
+                 QByteArray("walk"));
         QCOMPARE(TerrainChoice::read(data + QStringLiteral("/Exemple")),
                  data + QStringLiteral("/Exemple/Terrain.tif"));
 

@@ -56,6 +56,7 @@ expected=$(sort <<EOT
 -rw-r--r-- root/root ./usr/share/icons/hicolor/64x64/apps/quor.png
 -rw-r--r-- root/root ./usr/share/man/man1/quor.1.gz
 -rw-r--r-- root/root ./usr/share/metainfo/org.example.quor.metainfo.xml
+-rw-r--r-- root/root ./usr/share/quor/Marche
 -rw-r--r-- root/root ./usr/share/quor/Terrain.tif
 EOT
 )
