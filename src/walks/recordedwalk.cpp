@@ -13,6 +13,9 @@ namespace RecordedWalks {
 namespace {
 
 constexpr double kMsPerSecond = 1000.0;
+constexpr double kMetresPerKilometre = 1000.0;
+constexpr qint64 kMinutesPerHour = 60;
+constexpr double kSecondsPerMinute = 60.0;
 constexpr double kSecondsPerHour = 3600.0;
 constexpr double kMetresPerSecondPerKmh = 1 / 3.6;
 // Near a stop's middle the walker stood within this distance: the points
@@ -57,7 +60,7 @@ std::vector<WalkPoint> timedPoints(const GpxPath &track, RecordedWalk &walk,
     points.reserve(std::size_t(track.points.size()));
     qsizetype done = 0;
     for (const GpxPoint &p : track.points) {
-        if (++done % kProgressStep == 0 && progress && !progress(done, track.points.size() * 2))
+        if (++done % kProgressStep == 0 && progress && !progress(done, 2 * track.points.size()))
             throw Cancelled{};
         if (!p.time.isValid()) {
             ++walk.untimed;
@@ -80,20 +83,35 @@ std::vector<WalkPoint> timedPoints(const GpxPath &track, RecordedWalk &walk,
     return points;
 }
 
-std::vector<double> consecutiveLengths(const std::vector<WalkPoint> &points)
+// The lengths between consecutive points, measured in pieces so that the
+// progress hears of them: the second half of the work on a long track.
+std::vector<double> consecutiveLengths(const std::vector<WalkPoint> &points,
+                                       const Progress &progress = {})
 {
-    std::vector<Coordinates::LatLon> positions;
-    positions.reserve(points.size());
-    for (const WalkPoint &p : points)
-        positions.push_back({p.latitude, p.longitude});
-    return Coordinates::geodesicLengths(positions);
+    std::vector<double> out;
+    out.reserve(points.size());
+    const qint64 total = qint64(points.size());
+    for (std::size_t first = 0; first + 1 < points.size(); first += kProgressStep) {
+        const std::size_t end = std::min(points.size(), first + kProgressStep + 1);
+        std::vector<Coordinates::LatLon> positions;
+        positions.reserve(end - first);
+        for (std::size_t i = first; i < end; ++i)
+            positions.push_back({points[i].latitude, points[i].longitude});
+        const std::vector<double> piece = Coordinates::geodesicLengths(positions);
+        out.insert(out.end(), piece.begin(), piece.end());
+        if (progress && !progress(total + qint64(end), 2 * total))
+            throw Cancelled{};
+    }
+    return out;
 }
 
 // A lone point far off both its neighbours, which lie close together, is a
 // jump of the receiver, not a walk there and back at a run.
-void dropJumps(std::vector<WalkPoint> &points, RecordedWalk &walk)
+// Returns the lengths between the consecutive points kept.
+std::vector<double> dropJumps(std::vector<WalkPoint> &points, RecordedWalk &walk,
+                              const Progress &progress)
 {
-    const std::vector<double> step = consecutiveLengths(points);
+    std::vector<double> step = consecutiveLengths(points, progress);
     const double jumpSpeed = kJumpSpeedKmh * kMetresPerSecondPerKmh;
     std::vector<int> candidates;
     for (std::size_t i = 1; i + 1 < points.size(); ++i) {
@@ -105,7 +123,7 @@ void dropJumps(std::vector<WalkPoint> &points, RecordedWalk &walk)
             candidates.push_back(int(i));
     }
     if (candidates.empty())
-        return;
+        return step;
     std::vector<int> before;
     std::vector<int> after;
     for (const int i : candidates) {
@@ -128,6 +146,7 @@ void dropJumps(std::vector<WalkPoint> &points, RecordedWalk &walk)
             kept.push_back(points[i]);
     }
     points.swap(kept);
+    return walk.jumps > 0 ? consecutiveLengths(points) : step;
 }
 
 bool isEarthly(double metres)
@@ -328,7 +347,7 @@ WalkLeg makeLeg(const std::vector<WalkPoint> &points, int first, int last)
     leg.height = points[last].altitude - points[first].altitude;
     leg.seconds = seconds(points[first], points[last]);
     const double hours = leg.seconds / kSecondsPerHour;
-    leg.tooFast = leg.metres > kFastestWalkKmh * 1000 * hours ||
+    leg.tooFast = leg.metres > kFastestWalkKmh * kMetresPerKilometre * hours ||
                   leg.height > kFastestClimbMetresPerHour * hours ||
                   -leg.height > kFastestDescentMetresPerHour * hours;
     return leg;
@@ -430,8 +449,7 @@ RecordedWalk fromTrack(const GpxPath &track, const QString &trackName, Altitudes
                 : QStringLiteral("La trace %1 a moins de deux points avec une heure.")
                       .arg(quoted(trackName)));
     }
-    dropJumps(points, walk);
-    const std::vector<double> step = consecutiveLengths(points);
+    const std::vector<double> step = dropJumps(points, walk, progress);
     for (std::size_t i = 1; i < points.size(); ++i)
         points[i].distance = points[i - 1].distance + step[i - 1];
     walk.hasAltitudes =
@@ -448,7 +466,7 @@ RecordedWalk fromTrack(const GpxPath &track, const QString &trackName, Altitudes
 
 QList<RecordedWalk> fromDocument(const GpxDocument &document, const QString &fileName,
                                  Altitudes altitudes, const AltitudeLookup &terrain,
-                                 const Progress &progress)
+                                 const Progress &progress, QStringList *skipped)
 {
     QList<RecordedWalk> walks;
     QList<const GpxPath *> tracks;
@@ -466,7 +484,15 @@ QList<RecordedWalk> fromDocument(const GpxDocument &document, const QString &fil
         if (name.isEmpty())
             name = tracks.size() == 1 ? fileName
                                       : QStringLiteral("%1, trace %2").arg(fileName).arg(t + 1);
-        walks.append(fromTrack(track, name, altitudes, terrain, progress));
+        try {
+            walks.append(fromTrack(track, name, altitudes, terrain, progress));
+        } catch (const QuorError &e) {
+            // A planned route saved as a track beside the walk, say.
+            if (tracks.size() == 1 || (t + 1 == tracks.size() && walks.isEmpty()))
+                throw;
+            if (skipped)
+                skipped->append(e.text());
+        }
     }
     return walks;
 }
@@ -521,14 +547,15 @@ QString localTimeText(qint64 ms, const QTimeZone &zone)
 
 QString durationText(double seconds)
 {
-    const qint64 minutes = qRound64(seconds / 60);
+    const qint64 minutes = qRound64(seconds / kSecondsPerMinute);
     const qint64 sign = minutes < 0 ? -1 : 1;
     const qint64 whole = sign * minutes;
     const QString prefix = sign < 0 ? QStringLiteral("-") : QString();
-    if (whole < 60)
+    if (whole < kMinutesPerHour)
         return prefix + QStringLiteral("%1 min").arg(whole);
-    return prefix +
-           QStringLiteral("%1 h %2").arg(whole / 60).arg(whole % 60, 2, 10, QLatin1Char('0'));
+    return prefix + QStringLiteral("%1 h %2")
+                        .arg(whole / kMinutesPerHour)
+                        .arg(whole % kMinutesPerHour, 2, 10, QLatin1Char('0'));
 }
 
 } // namespace RecordedWalks

@@ -112,13 +112,14 @@ enum class Altitudes {
     FromTerrainModel, // the model's everywhere it has one
 };
 
-// Every track of `document` that has points, as a walk. A track
-// without times is refused with a French message naming it; where the times
-// go backwards the track is cut. `terrain` may be empty. `progress` hears
-// of the points done; answering false throws Cancelled.
+// Every track of `document` that has points, as a walk; where the times go
+// backwards a track is cut. A track without times is left out, its French
+// message added to `skipped`, unless no track is left: then that message is
+// thrown. `terrain` may be empty. `progress` hears of the points done;
+// answering false throws Cancelled.
 QList<RecordedWalk> fromDocument(const GpxDocument &document, const QString &fileName,
                                  Altitudes altitudes, const AltitudeLookup &terrain,
-                                 const Progress &progress = {});
+                                 const Progress &progress = {}, QStringList *skipped = nullptr);
 
 // One track; throws the French message of a track without usable times.
 RecordedWalk fromTrack(const GpxPath &track, const QString &trackName, Altitudes altitudes,

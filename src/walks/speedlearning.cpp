@@ -118,6 +118,8 @@ double errorPerHour(const std::vector<WalkLeg> &legs, const WalkingRates &rates)
 
 qint32 tableValue(double rate, double largest)
 {
+    if (!std::isfinite(rate))
+        return qint32(kSmallestRate);
     return qint32(std::clamp(std::nearbyint(rate), kSmallestRate, largest));
 }
 
@@ -154,7 +156,15 @@ LearningReport learn(const QList<RecordedWalk> &walks, const WalkingRates &curre
         report.notices << QStringLiteral("%1 tronçons plus rapides que la marche (voiture, "
                                          "course ?) ont été laissés de côté.")
                               .arg(report.tooFastLegs);
-    const Fit learned = fit(all, start);
+    Fit learned = fit(all, start);
+    // A rate no leg decides keeps the table's value, whatever the fit
+    // started from.
+    if (!learned.climb)
+        learned.rates.climb = current.climb;
+    if (!learned.flat)
+        learned.rates.flat = current.flat;
+    if (!learned.descent)
+        learned.rates.descent = current.descent;
     report.learned = learned.rates;
     report.climbLearned = learned.climb;
     report.flatLearned = learned.flat;

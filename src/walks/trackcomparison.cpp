@@ -114,6 +114,14 @@ std::optional<Pass> passOf(const RecordedWalk &walk, int from, const Coordinates
     }
     if (!best)
         return std::nullopt;
+    // Where the walker stopped at the stage, it was reached when the stop
+    // began: an itinerary's time is the time of arrival.
+    for (const WalkStop &stop : walk.stops) {
+        if (stop.first <= best->nearest && best->nearest <= stop.last) {
+            best->ms = stop.startMs;
+            return best;
+        }
+    }
     // Between the points either side of the nearest one.
     for (const int k : {best->nearest - 1, best->nearest}) {
         if (k < 0 || k + 1 >= int(points.size()))

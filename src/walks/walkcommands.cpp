@@ -129,13 +129,14 @@ void learnSpeeds(Platform &platform, QWidget *parent, AppState &state)
                                                    ? RecordedWalks::Altitudes::FromTerrainModel
                                                    : RecordedWalks::Altitudes::Recorded;
     QList<RecordedWalk> walks;
+    QStringList skipped;
     try {
         for (const QString &path : paths) {
             const GpxDocument document = readGpx(platform, parent, kLearnTitle, path);
             const Progress working = platform.startProgress(
                 parent, kLearnTitle, QStringLiteral("Découpage des marches…"));
             walks << RecordedWalks::fromDocument(document, QFileInfo(path).fileName(), altitudes,
-                                                 terrain, working);
+                                                 terrain, working, &skipped);
         }
     } catch (const Cancelled &) {
         return;

@@ -170,6 +170,13 @@ private slots:
         const LearningReport r = SpeedLearning::learn({read(day(w))}, {300, 0, 500});
         QVERIFY(std::isnan(r.currentError));
         QVERIFY(near(r.learned.flat, Walker::kFlat, kRateTolerance));
+        // On the flat only, the climb and descent keep the table's values.
+        Walker flat;
+        flat.walk(5000, 0);
+        const LearningReport f = SpeedLearning::learn({read(flat.path())}, {0, 0, 0});
+        QVERIFY(!f.climbLearned && !f.descentLearned);
+        QCOMPARE(f.learned.climb, 0.0);
+        QCOMPARE(f.learned.descent, 0.0);
     }
 
     void tableValuesStayWithinTheDialogsDigits()
@@ -196,6 +203,17 @@ private slots:
         QCOMPARE(messageOf([&] { read(track); }),
                  QStringLiteral("La trace « Matin » n'a pas d'heures à ses points : elle ne dit "
                                 "pas à quelle allure vous avez marché."));
+        // Beside a walk, the track without times is left out and said.
+        Walker w;
+        w.walk(1000, 0);
+        GpxDocument both;
+        both.tracks = {track, w.path()};
+        QStringList skipped;
+        QCOMPARE(RecordedWalks::fromDocument(both, QStringLiteral("deux.gpx"),
+                                             RecordedWalks::Altitudes::Recorded, {}, {}, &skipped)
+                     .size(),
+                 1);
+        QCOMPARE(skipped.size(), 1);
         QCOMPARE(messageOf([] {
                      RecordedWalks::fromDocument({}, QStringLiteral("vide.gpx"),
                                                  RecordedWalks::Altitudes::Recorded, {});
