@@ -22,7 +22,7 @@ constexpr double kSecondsPerHour = 3600;
 constexpr double kSecondsPerMinute = 60;
 // 08:30 in Paris, on summer time two hours ahead of UTC: written in UTC, so
 // that the file is the same whatever zone the machine that makes it is in.
-const QTime kDepartureUtc(6, 30);
+const QTime kDepartureUtc(7, 0);
 // The walk is timed over steps this short, so that each one follows the
 // slope of the terrain under it.
 constexpr double kStepMetres = 0.5;
@@ -37,7 +37,7 @@ struct Pause
 };
 
 // A look from the bridge, a rest in the wood, and lunch by the lake before
-// the walker thinks of stopping the recording.
+// the walker goes back the same way.
 const Pause kPauses[] = {{1, 4}, {2, 20}, {3, 45}};
 
 // The program's walking rule over one short step.
@@ -156,6 +156,9 @@ GpxDocument recordedWalk(const QList<QPointF> &route, const QDate &date)
                 recorder.stay(pause.minutes * kSecondsPerMinute);
         }
     }
+    // Back the same way without stopping: the descents a learning needs.
+    for (qsizetype i = route.size() - 2; i >= 0; --i)
+        recorder.walkTo(route.at(i));
     GpxPath track = recorder.path();
     track.name = walkName(date);
     document.tracks.append(track);

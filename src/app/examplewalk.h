@@ -31,9 +31,9 @@ constexpr double kWalkAltitudeNoise = 2;
 QString walkName(const QDate &date);
 
 // The walk along `route` (UTM positions of the map, in order, straight from
-// one to the next) on `date`, from 06:30 UTC (08:30 in Paris in summer), with
-// its stops at the waypoints; positions in WGS84 through the geodesy module,
-// which it loads.
+// one to the next) and back on `date`, from 07:00 UTC (09:00 in Paris in
+// summer, the itinerary's departure), with its stops at the waypoints on the way out; positions in
+// WGS84 through the geodesy module, which it loads.
 GpxDocument recordedWalk(const QList<QPointF> &route, const QDate &date);
 
 // The same, written as GPX 1.1 to `path`. Throws the module's and the file

@@ -6,22 +6,21 @@ namespace {
 
 using Op = SheetOperation;
 
-// Anchors in virtual page units: the left edge of each column.
-constexpr int kColumnX[kColumns] = {50, 150, 700, 890, 1110, 1260, 1470, 1680, 1860};
+// Anchors in virtual page units.
+constexpr int kLeft = 50;
+constexpr int kRight = 1950;
+constexpr int kColumnGap = 30;
 constexpr int kHeadingY = 120;
 constexpr int kSubheadingY = 190;
 constexpr int kTitlesY = 290;
 constexpr int kFirstLineY = 360;
 constexpr int kLineStep = 60;
-constexpr int kRuleLeft = 50;
-constexpr int kRuleRight = 1950;
 constexpr int kRuleBelowTitles = 15;
 
-constexpr int kHeadingSize = 18;
-constexpr int kSubheadingSize = 12;
+constexpr int kHeadingSize = 16;
+constexpr int kSubheadingSize = 11;
 constexpr int kCellSize = 9;
-// The place column holds this many characters; the rest is cut.
-constexpr int kPlaceLength = 30;
+// The one column that gives way when the table is wider than the page.
 constexpr int kPlaceColumn = 1;
 
 const QColor kBlue(0, 0, 255);
@@ -35,7 +34,13 @@ public:
     {
     }
 
-    // A text by its bottom at virtual y and its left edge at virtual x.
+    const RouteSheetPage &page() const { return m_page; }
+    int width(const QString &text, int pointSize) const
+    {
+        return text.isEmpty() ? 0 : m_metrics.textSize(text, pointSize).width();
+    }
+
+    // A text by its bottom at virtual y and its left edge at device x.
     void text(const QString &text, int pointSize, const QColor &colour, int x, int y)
     {
         if (text.isEmpty())
@@ -46,7 +51,7 @@ public:
         op.text = text;
         op.pointSize = pointSize;
         op.colour = colour;
-        op.from = QPoint(m_page.page_x(x), m_page.page_y(y) - size.height());
+        op.from = QPoint(x, m_page.page_y(y) - size.height());
         m_out.append(op);
     }
 
@@ -55,8 +60,8 @@ public:
         Op op;
         op.kind = Op::Kind::Rule;
         op.colour = kBlack;
-        op.from = QPoint(m_page.page_x(kRuleLeft), m_page.page_y(y));
-        op.to = QPoint(m_page.page_x(kRuleRight), m_page.page_y(y));
+        op.from = QPoint(m_page.page_x(kLeft), m_page.page_y(y));
+        op.to = QPoint(m_page.page_x(kRight), m_page.page_y(y));
         op.penWidth = RouteSheet::kRuleWidth;
         m_out.append(op);
     }
@@ -74,11 +79,52 @@ private:
     QList<Op> &m_out;
 };
 
-void cells(Page &page, const QStringList &texts, const QColor &colour, int y)
+// The left edge of each column in device pixels, each as wide as its widest
+// text; the place column narrows to what the others leave of the page.
+struct Columns
+{
+    QList<int> left;
+    int placeWidth = 0;
+};
+
+Columns columns(const Page &page, const QStringList &titles, const QList<QStringList> &rows)
+{
+    QList<int> widths(kColumns, 0);
+    for (int c = 0; c < kColumns; ++c) {
+        widths[c] = page.width(titles.value(c), kCellSize);
+        for (const QStringList &row : rows)
+            widths[c] = std::max(widths[c], page.width(row.value(c), kCellSize));
+    }
+    const int gap = page.page().page_x(kColumnGap);
+    const int available = page.page().page_x(kRight) - page.page().page_x(kLeft);
+    int others = (kColumns - 1) * gap;
+    for (int c = 0; c < kColumns; ++c)
+        others += c == kPlaceColumn ? 0 : widths[c];
+    Columns out;
+    out.placeWidth = std::max(0, std::min(widths[kPlaceColumn], available - others));
+    widths[kPlaceColumn] = out.placeWidth;
+    int x = page.page().page_x(kLeft);
+    for (int c = 0; c < kColumns; ++c) {
+        out.left << x;
+        x += widths[c] + gap;
+    }
+    return out;
+}
+
+// `text` cut a character at a time until it fits `width`.
+QString fitted(const Page &page, QString text, int width)
+{
+    while (!text.isEmpty() && page.width(text, kCellSize) > width)
+        text.chop(1);
+    return text;
+}
+
+void cells(Page &page, const Columns &at, const QStringList &texts, const QColor &colour, int y)
 {
     for (int c = 0; c < kColumns && c < texts.size(); ++c) {
-        const QString text = c == kPlaceColumn ? texts.at(c).left(kPlaceLength) : texts.at(c);
-        page.text(text, kCellSize, colour, kColumnX[c], y);
+        const QString text =
+            c == kPlaceColumn ? fitted(page, texts.at(c), at.placeWidth) : texts.at(c);
+        page.text(text, kCellSize, colour, at.left.at(c), y);
     }
 }
 
@@ -90,16 +136,18 @@ QList<SheetOperation> layout(const QString &heading, const QString &subheading,
 {
     QList<Op> out;
     Page page(printable, metrics, out);
+    const Columns at = columns(page, titles, rows);
+    const int left = page.page().page_x(kLeft);
     for (qsizetype first = 0; first == 0 || first < rows.size(); first += kLinesPerPage) {
         if (first > 0)
             page.newPage();
-        page.text(heading, kHeadingSize, kBlue, kColumnX[0], kHeadingY);
-        page.text(subheading, kSubheadingSize, kBlack, kColumnX[0], kSubheadingY);
-        cells(page, titles, kBlue, kTitlesY);
+        page.text(heading, kHeadingSize, kBlue, left, kHeadingY);
+        page.text(subheading, kSubheadingSize, kBlack, left, kSubheadingY);
+        cells(page, at, titles, kBlue, kTitlesY);
         page.rule(kTitlesY + kRuleBelowTitles);
         const qsizetype last = std::min(rows.size(), first + kLinesPerPage);
         for (qsizetype r = first; r < last; ++r)
-            cells(page, rows.at(r), kBlack, kFirstLineY + int(r - first) * kLineStep);
+            cells(page, at, rows.at(r), kBlack, kFirstLineY + int(r - first) * kLineStep);
     }
     return out;
 }

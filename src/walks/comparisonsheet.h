@@ -17,7 +17,8 @@ namespace ComparisonSheet {
 constexpr int kLinesPerPage = 40;
 
 // `titles` and each of `rows` have the same number of cells, at most
-// kColumns; the cells are drawn as they stand.
+// kColumns. Each column is as wide as its widest text; the second (the
+// places) gives way when they would not fit the page, its texts cut.
 constexpr int kColumns = 9;
 QList<SheetOperation> layout(const QString &heading, const QString &subheading,
                              const QStringList &titles, const QList<QStringList> &rows,

@@ -9,11 +9,15 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
 
 constexpr int kRateRows = 3;
+constexpr int kTallestTable = 8;
+// Wide enough for the errors' five columns without scrolling.
+constexpr int kMinimumWidth = 760;
 constexpr double kMetresPerKilometre = 1000;
 constexpr double kSecondsPerHour = 3600;
 const QString kNone = QStringLiteral("—");
@@ -36,8 +40,18 @@ QTableWidget *table(const QStringList &titles, int rows, QWidget *parent)
     t->setHorizontalHeaderLabels(titles);
     t->verticalHeader()->hide();
     t->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    t->horizontalHeader()->setStretchLastSection(true);
     t->setSelectionMode(QAbstractItemView::NoSelection);
+    t->setFocusPolicy(Qt::NoFocus);
     return t;
+}
+
+// As high as its rows, up to kTallestTable of them; the rest scrolls.
+void fitHeight(QTableWidget *t)
+{
+    const int shown = std::clamp(t->rowCount(), 1, kTallestTable);
+    t->setFixedHeight(t->horizontalHeader()->sizeHint().height() +
+                      shown * t->verticalHeader()->defaultSectionSize() + 2 * t->frameWidth());
 }
 
 } // namespace
@@ -84,6 +98,7 @@ LearnSpeedsDialog::LearnSpeedsDialog(const LearningReport &report, const QString
 {
     setObjectName(QStringLiteral("LearnSpeedsDialog"));
     setWindowTitle(QStringLiteral("Apprendre mes vitesses"));
+    setMinimumWidth(kMinimumWidth);
     auto *layout = new QVBoxLayout(this);
 
     layout->addWidget(new QLabel(QStringLiteral("Vitesses de marche, en m/h :"), this));
@@ -103,6 +118,7 @@ LearnSpeedsDialog::LearnSpeedsDialog(const LearningReport &report, const QString
                                 ? QString::number(SpeedLearning::tableValue(learned[r], largest[r]))
                                 : kNone));
     }
+    fitHeight(rates);
     layout->addWidget(rates);
 
     usedText = new QLabel(LearnSpeedsText::usedText(report), this);
@@ -125,6 +141,7 @@ LearnSpeedsDialog::LearnSpeedsDialog(const LearningReport &report, const QString
         errors->setItem(
             w, 4, item(walk.leftOutError ? LearnSpeedsText::errorText(*walk.leftOutError) : kNone));
     }
+    fitHeight(errors);
     layout->addWidget(errors);
 
     stopsText = new QLabel(LearnSpeedsText::stopsText(report, stopLabels, stopMinutes), this);

@@ -19,7 +19,8 @@ constexpr double kSecondsPerMinute = 60.0;
 constexpr double kSecondsPerHour = 3600.0;
 constexpr double kMetresPerSecondPerKmh = 1 / 3.6;
 // Near a stop's middle the walker stood within this distance: the points
-// farther at its ends were the walk arriving and leaving.
+// farther at its ends, or still coming nearer, were the walk arriving and
+// leaving.
 constexpr double kStopRadiusMetres = 5;
 // The points done between two words to the progress.
 constexpr int kProgressStep = 1 << 12;
@@ -291,9 +292,18 @@ std::vector<WalkStop> findStops(const std::vector<WalkPoint> &points)
             all.push_back(i);
         }
         const std::vector<double> off = lengths(points, here, all);
-        while (first < anchor && off[first - all.front()] > kStopRadiusMetres)
+        // Out of the radius, then while still drawing nearer (or going away)
+        // faster than a stop: a slow climb to the stop moves little a point.
+        const auto offAt = [&](int i) { return off[std::size_t(i - all.front())]; };
+        while (first < anchor &&
+               (offAt(first) > kStopRadiusMetres ||
+                offAt(first) >
+                    offAt(first + 1) + stillSpeed * seconds(points[first], points[first + 1])))
             ++first;
-        while (last > anchor && off[last - all.front()] > kStopRadiusMetres)
+        while (
+            last > anchor &&
+            (offAt(last) > kStopRadiusMetres ||
+             offAt(last) > offAt(last - 1) + stillSpeed * seconds(points[last - 1], points[last])))
             --last;
         WalkStop stop{first, last, points[first].ms, points[last].ms};
         if (stop.seconds() >= kStopSeconds)

@@ -96,11 +96,12 @@ void printComparison(Platform &platform, QWidget *parent, QPrinter &printer,
     printer.setPageOrientation(QPageLayout::Portrait);
     printer.setDocName(job);
     const DeviceTextMetrics metrics(&printer);
-    printRouteSheet(
-        printer, ComparisonSheet::layout(heading, QStringLiteral("Trace : %1").arg(comparison.walk),
-                                         TrackComparisons::columnTitles(),
-                                         TrackComparisons::rows(comparison, zone),
-                                         QSize(printer.width(), printer.height()), metrics));
+    const QString title =
+        comparison.itinerary.isEmpty() ? QStringLiteral("Itinéraire") : comparison.itinerary;
+    printRouteSheet(printer,
+                    ComparisonSheet::layout(title, heading, TrackComparisons::columnTitles(),
+                                            TrackComparisons::rows(comparison, zone),
+                                            QSize(printer.width(), printer.height()), metrics));
 }
 
 void exportComparison(Platform &platform, QWidget *parent, const AppState &state,
@@ -203,11 +204,13 @@ void compareWithTrack(Platform &platform, QWidget *parent, const AppState &state
     const QString title = catalogue.cell(Catalogue::Title, catalogueRow).trimmed();
     const TrackComparison comparison = TrackComparisons::compare(
         stages, title, TrackComparisons::stagePositions(stages, datums, *datum), walk);
+    // The sheet's line under the title, and the window's heading after it.
     const QString heading =
-        QStringLiteral("%1 comparé à la trace « %2 » (étapes passées à moins de %3 m)")
-            .arg(title.isEmpty() ? QStringLiteral("L'itinéraire") : title, walk.name)
+        QStringLiteral("Comparé à la trace « %1 » (étapes passées à moins de %2 m)")
+            .arg(walk.name)
             .arg(qRound(comparison.nearMetres));
-    QStringList shown{heading};
+    QStringList shown{(title.isEmpty() ? QStringLiteral("Itinéraire") : title) +
+                      QStringLiteral(" : ") + heading};
     shown << walk.notices(false);
     ComparisonDialog dialog(
         shown.join(QLatin1Char('\n')), TrackComparisons::columnTitles(),

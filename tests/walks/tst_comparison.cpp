@@ -6,12 +6,22 @@
 #include "gps/gpxexport.h"
 #include "gps/routeinsertion.h"
 #include "routetrack.h"
+#include "walks/comparisonsheet.h"
 #include "walks/recordedwalk.h"
 #include "walks/trackcomparison.h"
 
 #include <QTest>
 
 using namespace RouteTrack;
+
+namespace {
+// Ten pixels a character, twenty high, whatever the size.
+class FixedMetrics : public TextMetrics
+{
+public:
+    QSize textSize(const QString &text, int) const override { return {10 * int(text.size()), 20}; }
+};
+} // namespace
 
 class TrackComparisonTest : public QObject
 {
@@ -78,6 +88,42 @@ private slots:
             const QStringList row = TrackComparisons::rows(c, QTimeZone("Europe/Paris")).at(2);
             QCOMPARE(row.at(3), passed ? QStringLiteral("08:40") : QStringLiteral("non passée"));
         }
+    }
+
+    void thePrintedTableFitsThePage()
+    {
+        // A page of 2000 x 2800 pixels: virtual units and pixels agree.
+        const QStringList titles{"Étape", "Lieu", "a", "b", "c", "d", "e", "f", "Arrêts"};
+        QList<QStringList> rows;
+        for (int r = 1; r <= 41; ++r)
+            rows << QStringList{QString::number(r),
+                                QString(300, QLatin1Char('L')),
+                                "08:00",
+                                "08:10",
+                                "12",
+                                "7 min",
+                                "9 min",
+                                "2 min",
+                                "1 (5 min)"};
+        const QList<SheetOperation> ops = ComparisonSheet::layout(
+            "Lac", "Comparé", titles, rows, QSize(2000, 2800), FixedMetrics());
+        int pages = 1;
+        int titleRows = 0;
+        int rightmost = 0;
+        QString place;
+        for (const SheetOperation &op : ops) {
+            pages += op.kind == SheetOperation::Kind::NewPage;
+            titleRows += op.text == "Étape";
+            if (op.kind == SheetOperation::Kind::Text)
+                rightmost = std::max(rightmost, op.from.x() + 10 * int(op.text.size()));
+            if (op.text.startsWith('L') && op.from.x() == 50 + 50 + 30)
+                place = op.text;
+        }
+        QCOMPARE(pages, 2);
+        QCOMPARE(titleRows, 2);
+        // The places give way: the nine columns end at the right margin.
+        QCOMPARE(rightmost, 1950);
+        QVERIFY(!place.isEmpty() && place.size() < 300);
     }
 
     void theProjectsDatum()

@@ -173,8 +173,8 @@ private slots:
         QCOMPARE(p.platform.itemChoices, QList<QStringList>({{"ED50", "WGS84"}}));
         const QString passed =
             QDateTime::fromMSecsSinceEpoch(kSixUtc + kArrivals[3] * 1000).toString("HH:mm");
-        QCOMPARE(texts, QStringList({"Lac comparé à la trace « Lac » (étapes passées à moins de "
-                                     "100 m)",
+        QCOMPARE(texts, QStringList({"Lac : Comparé à la trace « Lac » (étapes passées à moins "
+                                     "de 100 m)",
                                      passed, "24 min", "1 (5 min)"}));
         QVERIFY(readBytes(csv).startsWith("\xEF\xBB\xBF\xC3\x89tape;Lieu;"));
         QVERIFY(readBytes(pdf).startsWith("%PDF"));
