@@ -52,6 +52,15 @@ std::vector<double> lengths(const std::vector<WalkPoint> &points, const std::vec
     return out;
 }
 
+// GPX times are UTC: one written without its zone is read as UTC, never as
+// the time of the computer it is read on.
+qint64 utcMs(const QDateTime &time)
+{
+    if (time.timeSpec() == Qt::LocalTime)
+        return QDateTime(time.date(), time.time(), QTimeZone::utc()).toMSecsSinceEpoch();
+    return time.toMSecsSinceEpoch();
+}
+
 // The timed points in order; duplicated times dropped, and the track cut
 // where its times go backwards.
 std::vector<WalkPoint> timedPoints(const GpxPath &track, RecordedWalk &walk,
@@ -70,7 +79,7 @@ std::vector<WalkPoint> timedPoints(const GpxPath &track, RecordedWalk &walk,
         WalkPoint w;
         w.latitude = p.latitude;
         w.longitude = p.longitude;
-        w.ms = p.time.toMSecsSinceEpoch();
+        w.ms = utcMs(p.time);
         if (!points.empty() && w.ms < points.back().ms) {
             walk.afterBackwardTime = int(track.points.size() - done + 1);
             break;
@@ -198,7 +207,7 @@ std::vector<std::optional<double>> rawAltitudes(const GpxPath &track,
         for (const GpxPoint &p : track.points) {
             if (k == points.size())
                 break;
-            if (!p.time.isValid() || p.time.toMSecsSinceEpoch() != points[k].ms ||
+            if (!p.time.isValid() || utcMs(p.time) != points[k].ms ||
                 p.latitude != points[k].latitude || p.longitude != points[k].longitude)
                 continue;
             if (p.elevation && isEarthly(*p.elevation))

@@ -330,6 +330,23 @@ private slots:
                                                 {}, [](qint64, qint64) { return false; }));
     }
 
+    void timesAreUtcWhateverTheirZone()
+    {
+        // The same moment, written in UTC, with an offset, and without zone.
+        const QByteArray gpx =
+            "<gpx xmlns=\"http://www.topografix.com/GPX/1/1\" version=\"1.1\"><trk><trkseg>"
+            "<trkpt lat=\"0\" lon=\"6\"><time>2026-07-13T08:00:00Z</time></trkpt>"
+            "<trkpt lat=\"0\" lon=\"6.001\"><time>2026-07-13T10:01:00+02:00</time></trkpt>"
+            "<trkpt lat=\"0\" lon=\"6.002\"><time>2026-07-13T08:02:00</time></trkpt>"
+            "</trkseg></trk></gpx>";
+        qputenv("TZ", "America/New_York");
+        const RecordedWalk walk = read(Gpx::parse(gpx).tracks.at(0));
+        qunsetenv("TZ");
+        QCOMPARE(int(walk.points.size()), 3);
+        QCOMPARE(walk.points[1].ms, Walker::kStart + 60'000);
+        QCOMPARE(walk.points[2].ms, Walker::kStart + 120'000);
+    }
+
     void localTimesOfTheClock()
     {
         const QTimeZone paris("Europe/Paris");
