@@ -7,6 +7,8 @@
 #include "data/moduleloader.h"
 #include "gps/gpximport.h"
 
+#include "common/benchmemory.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
@@ -21,7 +23,6 @@ namespace {
 
 constexpr qsizetype kPoints = Gpx::kMaxPoints;
 constexpr qint64 kNameBytes = 250LL * 1000 * 1000;
-constexpr double kKilobytesPerMegabyte = 1024.0;
 constexpr double kBytesPerMegabyte = 1024.0 * 1024.0;
 
 // A 4000 x 3000 picture at 2.5 m a pixel, ED50 31T, west of Toulouse; the
@@ -38,26 +39,8 @@ constexpr double kLongitudeSwing = 0.04;
 QString g_trackPath;
 QString g_namePath;
 
-double statusMegabytes(const char *field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field)).trimmed().split(' ').first().toDouble() /
-                   kKilobytesPerMegabyte;
-    }
-    return 0;
-}
-
-// Linux starts the peak again from the present size when asked.
-void resetPeak()
-{
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
-}
+using BenchMemory::resetPeak;
+using BenchMemory::statusMegabytes;
 
 // Written line by line, so that the file is never in this process's memory.
 void writeTrack(const QString &path)

@@ -13,6 +13,8 @@
 #include "walks/trackcomparison.h"
 #include "walks/walker.h"
 
+#include "common/benchmemory.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
@@ -39,7 +41,6 @@ constexpr double kMetresPerDegreeOfLatitude = 111'000;
 const QTime kDeparture(8, 0);
 const WalkingRates kTableRates{300, 4000, 500};
 
-constexpr double kKilobytesPerMegabyte = 1024.0;
 constexpr double kMsPerSecond = 1000.0;
 constexpr double kMsPerHour = 3600.0 * kMsPerSecond;
 constexpr double kMetresPerKm = 1000.0;
@@ -49,26 +50,8 @@ RecordedWalk g_walk;
 StringGrid g_stages(Itinerary::kColumns, Itinerary::kGridRows);
 QHash<int, Coordinates::LatLon> g_positions;
 
-double statusMegabytes(const char *field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field)).trimmed().split(' ').first().toDouble() /
-                   kKilobytesPerMegabyte;
-    }
-    return 0;
-}
-
-// Linux starts the peak again from the present size when asked.
-void resetPeak()
-{
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
-}
+using BenchMemory::resetPeak;
+using BenchMemory::statusMegabytes;
 
 void reportMemory(benchmark::State &state, double before, double peak)
 {

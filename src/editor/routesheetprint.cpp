@@ -23,6 +23,20 @@ void printRouteSheet(QPrinter &printer, const QList<SheetOperation> &operations)
     painter.end();
 }
 
+bool choosePortraitPrinter(Platform &platform, QWidget *parent, QPrinter &printer,
+                           const QString &job, const QString &fileTitle)
+{
+    PrintJob::prepare(printer, job, fileTitle);
+    // Portrait before the dialog so that the dialog shows it, and again after
+    // it: the sheet is a portrait page whatever was picked.
+    printer.setPageOrientation(QPageLayout::Portrait);
+    if (!platform.printDialog(parent, printer))
+        return false;
+    printer.setPageOrientation(QPageLayout::Portrait);
+    printer.setDocName(job);
+    return true;
+}
+
 void ImPrimmer1Click(Platform &platform, QWidget *parent, QPrinter &printer,
                      const StringGrid &stages, const StringGrid &catalogue, int catalogueRow)
 {
@@ -30,15 +44,9 @@ void ImPrimmer1Click(Platform &platform, QWidget *parent, QPrinter &printer,
     const QString date = catalogue.cell(Catalogue::Date, catalogueRow);
     if (!platform.confirm(parent, QStringLiteral("Impression de l'itinéraire ?")))
         return;
-    const QString job = QStringLiteral("Route de ") + title;
-    PrintJob::prepare(printer, job, title);
-    // Portrait before the dialog so that the dialog shows it, and again after
-    // it: the sheet is a portrait page whatever was picked.
-    printer.setPageOrientation(QPageLayout::Portrait);
-    if (!platform.printDialog(parent, printer))
+    if (!choosePortraitPrinter(platform, parent, printer, QStringLiteral("Route de ") + title,
+                               title))
         return;
-    printer.setPageOrientation(QPageLayout::Portrait);
-    printer.setDocName(job);
     const DeviceTextMetrics metrics(&printer);
     const QList<SheetOperation> operations =
         routeSheetLayout(stages, title, date, QSize(printer.width(), printer.height()), metrics);

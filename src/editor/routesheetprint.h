@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QString>
 
 class Platform;
 class QPainter;
@@ -16,6 +17,12 @@ struct SheetOperation;
 // `printer` is the one kept for route sheets.
 void ImPrimmer1Click(Platform &platform, QWidget *parent, QPrinter &printer,
                      const StringGrid &stages, const StringGrid &catalogue, int catalogueRow);
+
+// Readies a kept printer for a portrait sheet (job title `job`, a file named
+// after `fileTitle` in the folder of the last one) and shows the
+// printer-choice dialog; false when the user cancels it.
+bool choosePortraitPrinter(Platform &platform, QWidget *parent, QPrinter &printer,
+                           const QString &job, const QString &fileTitle);
 
 // Prints the operations of a sheet (the route sheet, the elevation profile) on
 // a printer already chosen and set up: begins the document, draws, ends it. Throws

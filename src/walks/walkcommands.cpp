@@ -89,12 +89,8 @@ void printComparison(Platform &platform, QWidget *parent, QPrinter &printer,
                      const QTimeZone &zone)
 {
     const QString job = QStringLiteral("Comparaison de ") + comparison.itinerary;
-    PrintJob::prepare(printer, job, job);
-    printer.setPageOrientation(QPageLayout::Portrait);
-    if (!platform.printDialog(parent, printer))
+    if (!choosePortraitPrinter(platform, parent, printer, job, job))
         return;
-    printer.setPageOrientation(QPageLayout::Portrait);
-    printer.setDocName(job);
     const DeviceTextMetrics metrics(&printer);
     const QString title =
         comparison.itinerary.isEmpty() ? QStringLiteral("Itinéraire") : comparison.itinerary;
