@@ -71,6 +71,20 @@ private slots:
         QCOMPARE(TrackComparisons::csv(c, QTimeZone("Europe/Paris")), expected);
     }
 
+    void placesReachTheSpreadsheetAsText()
+    {
+        // A place like a formula is shown, never run; a separator is quoted.
+        m_stages.setCell(Itinerary::Place, 1, "=SOMME(A1)");
+        m_stages.setCell(Itinerary::Place, 2, "Col; \"du\" Lac");
+        const RecordedWalk walk = RecordedWalks::fromTrack(trackOf(kOutAndBack, kArrivals), {},
+                                                           RecordedWalks::Altitudes::Recorded, {});
+        const TrackComparison c = TrackComparisons::compare(
+            m_stages, {}, TrackComparisons::stagePositions(m_stages, {}, "ED50"), walk);
+        const QList<QByteArray> lines = TrackComparisons::csv(c, QTimeZone::utc()).split('\n');
+        QVERIFY(lines.at(1).startsWith("1;'=SOMME(A1);08:00;06:00;"));
+        QVERIFY(lines.at(2).startsWith("2;\"Col; \"\"du\"\" Lac\";08:20;06:17;"));
+    }
+
     void aStageOffTheWalkIsNotPassed()
     {
         // C moved 95 m north is passed, 105 m north is not; the other stages
