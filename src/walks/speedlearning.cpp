@@ -68,7 +68,7 @@ Fit fit(const std::vector<WalkLeg> &legs, const WalkingRates &start)
     std::vector<Side> sides(legs.size(), Side::Flat);
     for (int round = 0; round < kMaxRounds; ++round) {
         bool changed = round == 0;
-        for (std::size_t i = 0; i <= legs.size(); ++i) {
+        for (std::size_t i = 0; i < legs.size(); ++i) {
             const Side side = sideOf(legs[i], out.rates);
             changed = changed || side != sides[i];
             sides[i] = side;

@@ -203,6 +203,10 @@ private slots:
         QCOMPARE(messageOf([&] { read(track); }),
                  QStringLiteral("La trace « Matin » n'a pas d'heures à ses points : elle ne dit "
                                 "pas à quelle allure vous avez marché."));
+        track.points[0].time = QDateTime::fromMSecsSinceEpoch(Walker::kStart, QTimeZone::utc());
+        track.points.removeLast();
+        QCOMPARE(messageOf([&] { read(track); }),
+                 QStringLiteral("La trace « Matin » a moins de deux points avec une heure."));
         // Beside a walk, the track without times is left out and said.
         Walker w;
         w.walk(1000, 0);
@@ -328,6 +332,17 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(
             Cancelled, RecordedWalks::fromTrack(w.path(), {}, RecordedWalks::Altitudes::Recorded,
                                                 {}, [](qint64, qint64) { return false; }));
+        // Going on, it hears of the whole work: twice the points.
+        qint64 last = 0;
+        qint64 total = 0;
+        RecordedWalks::fromTrack(w.path(), {}, RecordedWalks::Altitudes::Recorded, {},
+                                 [&](qint64 done, qint64 of) {
+                                     last = done;
+                                     total = of;
+                                     return true;
+                                 });
+        QCOMPARE(total, 2 * w.path().points.size());
+        QCOMPARE(last, total);
     }
 
     void timesAreUtcWhateverTheirZone()
