@@ -56,7 +56,7 @@ std::vector<double> lengths(const std::vector<WalkPoint> &points, const std::vec
 // the time of the computer it is read on.
 qint64 utcMs(const QDateTime &time)
 {
-    if (time.timeSpec() == Qt::LocalTime)
+    if (time.timeZone().id() == QTimeZone::systemTimeZoneId())
         return QDateTime(time.date(), time.time(), QTimeZone::utc()).toMSecsSinceEpoch();
     return time.toMSecsSinceEpoch();
 }
