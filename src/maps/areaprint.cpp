@@ -3,6 +3,7 @@
 #include "data/quorerror.h"
 #include "editor/printers.h"
 #include "editor/sheetpainter.h"
+#include "mapoverlay.h"
 #include "platform/platform.h"
 
 #include <QImage>
@@ -39,7 +40,7 @@ double AreaPrint::previewReduction(const AreaGrid &grid)
     return std::min(1.0, std::sqrt(kPreviewBytes / kPreviewBytesPerPixel / pixels));
 }
 
-AreaGrid paintRouteArea(QPrinter &printer, const QImage &picture, const AreaMap &map,
+AreaGrid paintRouteArea(QPrinter &printer, const MapPicture &picture, const AreaMap &map,
                         const QRect &area, double overlapCm)
 {
     // The grid depends on the paper, which the user may have changed in the
@@ -56,7 +57,10 @@ AreaGrid paintRouteArea(QPrinter &printer, const QImage &picture, const AreaMap 
     }
     const auto newPage = [&printer] { printer.newPage(); };
     if (!isPreview(printer)) {
-        SheetPainter::paint(painter, operations, newPage, &picture);
+        SheetPainter::paint(painter, operations, newPage,
+                            [&](const QRect &source, const QRect &target) {
+                                paintMapPicture(painter, picture, source, target);
+                            });
     } else {
         // For the screen, each page's picture is drawn from the scan's
         // rows into a small image, the only copy the preview keeps.
@@ -67,7 +71,7 @@ AreaGrid paintRouteArea(QPrinter &printer, const QImage &picture, const AreaMap 
                                                  std::max(1, int(target.height() * reduction)));
                                 QImage reduced(size, QImage::Format_RGB888);
                                 QPainter small(&reduced);
-                                SheetPainter::paintPicture(small, picture, source, reduced.rect());
+                                paintMapPicture(small, picture, source, reduced.rect());
                                 small.end();
                                 painter.drawImage(target, reduced);
                             });
@@ -76,7 +80,7 @@ AreaGrid paintRouteArea(QPrinter &printer, const QImage &picture, const AreaMap 
     return grid;
 }
 
-bool printRouteArea(Platform &platform, QWidget *parent, QPrinter &printer, const QImage &picture,
+bool printRouteArea(Platform &platform, QWidget *parent, QPrinter &printer, const MapPicture &picture,
                     const AreaMap &map, const QList<QPoint> &waypoints,
                     const AreaPrintOptions &options)
 {

@@ -1,12 +1,12 @@
 #pragma once
 
 #include "arealayout.h"
+#include "mapoverlay.h"
 
 #include <QList>
 #include <QPoint>
 
 class Platform;
-class QImage;
 class QPrinter;
 class QWidget;
 
@@ -25,7 +25,7 @@ double previewReduction(const AreaGrid &grid);
 // preview, from which the user prints. `picture` is the displayed map with
 // the route drawn on it; it is read in place, one band at a time, never
 // copied whole. Returns whether the document was printed.
-bool printRouteArea(Platform &platform, QWidget *parent, QPrinter &printer, const QImage &picture,
+bool printRouteArea(Platform &platform, QWidget *parent, QPrinter &printer, const MapPicture &picture,
                     const AreaMap &map, const QList<QPoint> &waypoints,
                     const AreaPrintOptions &options = {});
 
@@ -34,5 +34,5 @@ bool printRouteArea(Platform &platform, QWidget *parent, QPrinter &printer, cons
 // For the print preview the picture is drawn reduced (previewReduction).
 // Throws "Impossible de créer le fichier %s" when the printer refuses to
 // begin. Returns the grid printed.
-AreaGrid paintRouteArea(QPrinter &printer, const QImage &picture, const AreaMap &map,
+AreaGrid paintRouteArea(QPrinter &printer, const MapPicture &picture, const AreaMap &map,
                         const QRect &area, double overlapCm);

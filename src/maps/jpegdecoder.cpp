@@ -3,9 +3,9 @@
 #include "data/mapfile.h"
 #include "data/quorerror.h"
 
-#include <QFile>
 
 #include <algorithm>
+#include <climits>
 #include <atomic>
 #include <csetjmp>
 #include <cstdint>
@@ -15,7 +15,6 @@
 #include <ctime>
 #include <exception>
 #include <sys/mman.h>
-#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -277,9 +276,19 @@ struct DecodeState
     QImage image;
     // After the picture, so that it stops before the picture goes.
     PageFaulter faulter;
+    JpegDecodeOptions options;
+    QSize fullSize;
     int errorCode = 0;
     bool created = false;
+    bool cancelled = false;
 };
+
+bool cancelRequested(DecodeState &s)
+{
+    if (s.options.cancel && s.options.cancel->load(std::memory_order_relaxed))
+        s.cancelled = true;
+    return s.cancelled;
+}
 
 // Converts one row of CMYK (inverted as Adobe writes it, or plain) to RGB.
 void cmykRowToRgb(const JSAMPLE *cmyk, uchar *rgb, JDIMENSION width, bool inverted)
@@ -342,6 +351,18 @@ bool decodeInto(DecodeState &s, const Input &input)
     s.created = true;
     setSource(&cinfo, input);
     jpeg_read_header(&cinfo, TRUE);
+    s.fullSize = QSize(int(qMin<JDIMENSION>(cinfo.image_width, INT_MAX)),
+                       int(qMin<JDIMENSION>(cinfo.image_height, INT_MAX)));
+    if (s.options.headerOnly)
+        return true;
+    if (s.options.scaleDenominator > 1) {
+        // The reduced picture comes from the blocks' first coefficients,
+        // without the full transform: a fraction of the full decode.
+        cinfo.scale_num = 1;
+        cinfo.scale_denom = static_cast<unsigned int>(s.options.scaleDenominator);
+        cinfo.dct_method = JDCT_IFAST;
+        cinfo.do_fancy_upsampling = FALSE;
+    }
 
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
     cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
@@ -364,6 +385,8 @@ bool decodeInto(DecodeState &s, const Input &input)
                                        cinfo.output_width * kCmykBytes, 1);
         const bool inverted = cinfo.saw_Adobe_marker;
         while (cinfo.output_scanline < cinfo.output_height) {
+            if (cancelRequested(s))
+                return false;
             const JDIMENSION row = cinfo.output_scanline;
             jpeg_read_scanlines(&cinfo, buffer, 1);
             cmykRowToRgb(buffer[0], bits + stride * row, cinfo.output_width, inverted);
@@ -373,6 +396,8 @@ bool decodeInto(DecodeState &s, const Input &input)
         // Straight into the picture's own rows.
         JSAMPROW rows[kMaxRowsPerCall];
         while (cinfo.output_scanline < cinfo.output_height) {
+            if (cancelRequested(s))
+                return false;
             const JDIMENSION first = cinfo.output_scanline;
             JDIMENSION count = cinfo.output_height - first;
             if (count > static_cast<JDIMENSION>(kMaxRowsPerCall))
@@ -387,23 +412,22 @@ bool decodeInto(DecodeState &s, const Input &input)
     return true;
 }
 
-qint64 nanoseconds(const struct timespec &t)
-{
-    constexpr qint64 kNsPerSecond = 1'000'000'000;
-    return static_cast<qint64>(t.tv_sec) * kNsPerSecond + t.tv_nsec;
-}
-
-QImage decode(const Input &input)
+QImage decode(const Input &input, const JpegDecodeOptions &options, QSize *fullSize)
 {
     DecodeState state;
     std::memset(&state.cinfo, 0, sizeof state.cinfo);
+    state.options = options;
     const bool ok = decodeInto(state, input);
     // Before the picture is handed over, or dropped with the error.
     state.faulter.stop();
     if (state.created)
         jpeg_destroy_decompress(&state.cinfo);
+    if (state.cancelled)
+        return QImage();
     if (!ok)
         throw QuorError(QStringLiteral("Erreur JPEG #%1").arg(state.errorCode));
+    if (fullSize)
+        *fullSize = state.fullSize;
     return std::move(state.image);
 }
 
@@ -413,10 +437,15 @@ QImage decodeJpegData(const QByteArray &data)
 {
     Input input;
     input.bytes = &data;
-    return decode(input);
+    return decode(input, {}, nullptr);
 }
 
 QImage decodeJpegFile(const QString &path)
+{
+    return decodeJpegFile(path, {});
+}
+
+QImage decodeJpegFile(const QString &path, const JpegDecodeOptions &options, QSize *fullSize)
 {
     MapFile file(path);
     if (file.open() != 0)
@@ -425,49 +454,5 @@ QImage decodeJpegFile(const QString &path)
     Input input;
     input.file = &file;
     input.piece = piece.data();
-    return decode(input);
-}
-
-FileStamp fileStamp(const QString &path)
-{
-    FileStamp stamp;
-    struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return stamp;
-    stamp.size = st.st_size;
-    stamp.modifiedNs = nanoseconds(st.st_mtim);
-    stamp.changedNs = nanoseconds(st.st_ctim);
-    stamp.inode = st.st_ino;
-    stamp.device = st.st_dev;
-    return stamp;
-}
-
-bool MapImageCache::isCurrent(const QString &path) const
-{
-    if (m_image.isNull() || path != m_path)
-        return false;
-    const FileStamp now = fileStamp(path);
-    return now.isValid() && now == m_stamp;
-}
-
-QImage MapImageCache::load(const QString &path)
-{
-    if (isCurrent(path))
-        return m_image;
-    // The stamp is taken before reading, so a file changed meanwhile is read
-    // again next time.
-    const FileStamp stamp = fileStamp(path);
-    QImage image = decodeJpegFile(path);
-    ++m_decodeCount;
-    m_path = path;
-    m_stamp = stamp;
-    m_image = image;
-    return image;
-}
-
-void MapImageCache::clear()
-{
-    m_path.clear();
-    m_stamp = FileStamp();
-    m_image = QImage();
+    return decode(input, options, fullSize);
 }

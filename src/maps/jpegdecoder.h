@@ -5,6 +5,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <atomic>
+
 // Map images are decoded with libjpeg-turbo itself: its own error number
 // goes into "Erreur JPEG #%d", and a hundred-megapixel scan is decoded
 // straight into the rows of the image with no intermediate copy.
@@ -17,44 +19,20 @@ QImage decodeJpegData(const QByteArray &data);
 // Fails with "Impossible d'ouvrir le fichier %s" when the file cannot be read.
 QImage decodeJpegFile(const QString &path);
 
-// What identifies a file's content without reading it.
-struct FileStamp
+struct JpegDecodeOptions
 {
-    qint64 size = -1;
-    qint64 modifiedNs = 0;
-    qint64 changedNs = 0;
-    quint64 inode = 0;
-    quint64 device = 0;
-
-    bool isValid() const { return size >= 0; }
-    bool operator==(const FileStamp &other) const = default;
+    // 1 for the full picture; 2, 4 or 8 for one that many times smaller on
+    // each side (rounded up), decoded in a fraction of the time.
+    int scaleDenominator = 1;
+    // Looked at between rows: once set, the decoding stops and answers a
+    // null picture. It may be set from another thread.
+    const std::atomic<bool> *cancel = nullptr;
+    // Only the header is read: the answer is a null picture, and `fullSize`
+    // the picture's size.
+    bool headerOnly = false;
 };
 
-FileStamp fileStamp(const QString &path);
-
-// Keeps the decoded picture of the last map, so that coming back to the map
-// window does not decode an unchanged file again. A file whose size, times or
-// identity changed is decoded again, so the picture is always the file's
-// content.
-class MapImageCache
-{
-public:
-    // The picture of the file, decoded unless the cached one is current.
-    // On failure the cache keeps what it had.
-    QImage load(const QString &path);
-    // Whether load() would answer without decoding.
-    bool isCurrent(const QString &path) const;
-
-    const QImage &image() const { return m_image; }
-    const QString &path() const { return m_path; }
-    void clear();
-
-    // How many times a file was decoded.
-    int decodeCount() const { return m_decodeCount; }
-
-private:
-    QString m_path;
-    FileStamp m_stamp;
-    QImage m_image;
-    int m_decodeCount = 0;
-};
+// As above, with the options; `fullSize` gets the size of the full picture
+// whatever the scale.
+QImage decodeJpegFile(const QString &path, const JpegDecodeOptions &options,
+                      QSize *fullSize = nullptr);

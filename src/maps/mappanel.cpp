@@ -1,8 +1,10 @@
 #include "mappanel.h"
 
+#include "mapsession.h"
 #include "platform/guard.h"
 #include "widgets/look.h"
 
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -27,6 +29,18 @@ void MapPanel::run(const std::function<void()> &body)
 {
     guarded(m_host.platform, m_host.window, body);
     m_host.refresh();
+}
+
+void MapPanel::waitForScan()
+{
+    if (!m_session.isDecoding())
+        return;
+    QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+    struct Restore
+    {
+        ~Restore() { QGuiApplication::restoreOverrideCursor(); }
+    } restore;
+    m_session.waitForScan();
 }
 
 QLabel *MapPanel::caption(const QString &text)

@@ -59,6 +59,9 @@ protected:
     // Runs a handler's body through the error guard, then shows the session
     // as it stands, whether the body ended or failed half-way.
     void run(const std::function<void()> &body);
+    // For the commands that read the scan's pixels: waits, with the busy
+    // pointer, for a big scan still decoding.
+    void waitForScan();
 
     QLabel *caption(const QString &text);
     QPushButton *button(const QString &name, const QString &text);

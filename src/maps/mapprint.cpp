@@ -3,6 +3,7 @@
 #include "data/quorerror.h"
 #include "editor/sheetpainter.h"
 #include "mapconversion.h"
+#include "mapoverlay.h"
 #include "platform/platform.h"
 #include "editor/printers.h"
 
@@ -34,11 +35,11 @@ QRect mapPrintRectangle(QSize picture, int resolution, quint16 xdens, quint16 yd
                  printedSide(picture.height(), resolution, ydens));
 }
 
-QRect printMap(Platform &platform, QWidget *parent, QPrinter &printer, const QImage &picture,
+QRect printMap(Platform &platform, QWidget *parent, QPrinter &printer, const MapPicture &picture,
                quint16 xdens, quint16 ydens, const QString &mapName)
 {
     // The copy keeps what is printed as it was when the command started.
-    const QImage copy = picture;
+    const MapPicture copy = picture;
     printer.setPageOrientation(mapPrintOrientation(copy.size()));
     PrintJob::prepare(printer, MapPrint::kJobTitle, mapName);
     if (!platform.printDialog(parent, printer))
@@ -55,7 +56,7 @@ QRect printMap(Platform &platform, QWidget *parent, QPrinter &printer, const QIm
     // smoothing between neighbours, and the picture has no transparency to
     // blend with the page.
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    SheetPainter::paintPicture(painter, copy, copy.rect(), target);
+    paintMapPicture(painter, copy, copy.rect(), target);
     painter.end();
     return target;
 }

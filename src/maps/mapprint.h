@@ -1,12 +1,13 @@
 #pragma once
 
+#include "mapoverlay.h"
+
 #include <QPageLayout>
 #include <QRect>
 #include <QSize>
 #include <QString>
 
 class Platform;
-class QImage;
 class QPrinter;
 class QWidget;
 
@@ -28,5 +29,5 @@ QRect mapPrintRectangle(QSize picture, int resolution, quint16 xdens, quint16 yd
 // picture as the job "Carte de quor". Returns the rectangle drawn, or an
 // empty one when the dialog was cancelled. Throws
 // "Impossible de créer le fichier %s" when the printer refuses the job.
-QRect printMap(Platform &platform, QWidget *parent, QPrinter &printer, const QImage &picture,
+QRect printMap(Platform &platform, QWidget *parent, QPrinter &printer, const MapPicture &picture,
                quint16 xdens, quint16 ydens, const QString &mapName = {});

@@ -1,12 +1,13 @@
 #include "mapsession.h"
 
+#include "backgrounddecode.h"
+
 #include "data/appstate.h"
 #include "data/linelist.h"
 #include "data/quorerror.h"
 #include "gridlabels.h"
 #include "jfifdensity.h"
 
-#include <QPainter>
 
 #include <exception>
 
@@ -30,6 +31,8 @@ MapSession::MapSession(AppState &state, QObject *parent) : QObject(parent), m_st
     m_routes.setSelectHandler([this](int) { pickRoute(); });
     m_waypoints.setSelectHandler([this](int) { selectWaypoint(); });
 }
+
+MapSession::~MapSession() = default;
 
 void MapSession::setCatalogueTitleSource(std::function<QString()> source)
 {
@@ -67,17 +70,101 @@ void MapSession::release()
 
 void MapSession::loadMapImage()
 {
-    if (!m_imageCache.isCurrent(m_mapPath)) {
-        // Another or a changed file: the old clean picture goes first, so
-        // that decoding holds no more than the displayed picture besides the
-        // new one. The displayed picture stays on screen until the new one
-        // has decoded.
-        m_clean = QImage();
-        m_imageCache.clear();
+    if (m_imageCache.isCurrent(m_mapPath)) {
+        m_decoding.reset();
+        m_clean = m_imageCache.image();
+        m_shown.setScan(m_clean);
+        m_shown.overlay().clear();
+        emit pictureReplaced();
+        return;
     }
-    m_clean = m_imageCache.load(m_mapPath);
-    m_picture = m_clean;
+    // Coming back while the same unchanged file decodes: the decoding goes on.
+    if (m_decoding && m_decoding->path() == m_mapPath &&
+        m_decoding->stamp() == fileStamp(m_mapPath)) {
+        m_shown.overlay().clear();
+        emit pictureReplaced();
+        return;
+    }
+    // Another or a changed file: the old clean picture goes first, so that
+    // decoding holds no more than the displayed picture besides the new one.
+    // The displayed picture stays on screen until the new one has decoded.
+    m_decoding.reset();
+    m_clean = QImage();
+    m_imageCache.clear();
+    const FileStamp stamp = fileStamp(m_mapPath);
+    JpegDecodeOptions header;
+    header.headerOnly = true;
+    QSize size;
+    decodeJpegFile(m_mapPath, header, &size);
+    if (qint64(size.width()) * size.height() < BackgroundDecode::backgroundFrom()) {
+        m_clean = m_imageCache.load(m_mapPath);
+        m_shown.setScan(m_clean);
+    } else {
+        startDecoding(stamp);
+    }
+    m_shown.overlay().clear();
     emit pictureReplaced();
+}
+
+void MapSession::startDecoding(const FileStamp &stamp)
+{
+    // The worker starts first: on a second core the full picture is under way
+    // while this thread decodes the reduced one.
+    const quint64 generation = ++m_decodeGeneration;
+    m_decoding = std::make_unique<BackgroundDecode>(m_mapPath, stamp, this, [this, generation] {
+        if (generation != m_decodeGeneration)
+            return;
+        const QString error = finishDecoding();
+        if (!error.isEmpty())
+            emit decodeFailed(error);
+    });
+    // A picture an eighth of the scan's size on each side comes from the
+    // blocks' first coefficients alone.
+    constexpr int kReduction = 8;
+    JpegDecodeOptions reduced;
+    reduced.scaleDenominator = kReduction;
+    QSize size;
+    QImage preview;
+    try {
+        preview = decodeJpegFile(m_mapPath, reduced, &size);
+    } catch (...) {
+        m_decoding.reset();
+        throw;
+    }
+    m_shown.setReduced(preview, size);
+}
+
+QString MapSession::finishDecoding()
+{
+    if (!m_decoding)
+        return {};
+    m_decoding->wait();
+    BackgroundDecode::Result result = m_decoding->take();
+    const QString path = m_decoding->path();
+    const FileStamp stamp = m_decoding->stamp();
+    m_decoding.reset();
+    if (result.picture.isNull()) {
+        m_ready = false;
+        m_loadFailed = true;
+        m_loadError = result.error;
+        emit changed();
+        return result.error;
+    }
+    m_imageCache.store(path, stamp, result.picture);
+    // A window left meanwhile keeps only the cache's copy and the shown one,
+    // which are the same pixels.
+    if (m_ready)
+        m_clean = result.picture;
+    m_shown.setScan(result.picture);
+    emit pictureReplaced();
+    return {};
+}
+
+void MapSession::waitForScan()
+{
+    const QString error = finishDecoding();
+    if (!error.isEmpty())
+        throw QuorError(error);
 }
 
 void MapSession::reset()
@@ -166,17 +253,13 @@ void MapSession::click()
 
 void MapSession::drawGridLabels()
 {
-    m_picture = m_clean;
     m_pictureFont = gridLabelFont(m_xdens);
-    if (!m_picture.isNull()) {
-        QPainter painter(&m_picture);
-        painter.setFont(m_pictureFont);
-        painter.setPen(GridLabels::kColour);
-        PainterLabelCanvas canvas(painter);
-        ::drawGridLabels(
-            canvas, m_transform, m_picture.width(), m_picture.height(),
-            gridTitle(m_verification.zone, m_verification.letter, m_verification.datum));
-    }
+    m_shown.overlay().clear();
+    if (!m_shown.isNull())
+        m_shown.overlay().setGridLabels(
+            m_pictureFont, m_transform, m_shown.size(),
+            gridTitle(m_verification.zone, m_verification.letter, m_verification.datum),
+            m_shown.device());
     emit pictureReplaced();
 }
 

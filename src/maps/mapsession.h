@@ -3,8 +3,9 @@
 #include "calibration.h"
 #include "data/routefiles.h"
 #include "data/stringlist.h"
-#include "jpegdecoder.h"
+#include "mapimagecache.h"
 #include "mapconversion.h"
+#include "mapoverlay.h"
 #include "routedrawing.h"
 
 #include <QFont>
@@ -17,9 +18,11 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 
 struct AppState;
+class BackgroundDecode;
 
 // The map window's working data and every operation of its panels, without
 // a widget: the map file, its clean and displayed pictures, the calibration,
@@ -87,6 +90,7 @@ public:
     static constexpr int kNorthingDigits = 7;
 
     explicit MapSession(AppState &state, QObject *parent = nullptr);
+    ~MapSession() override;
 
     // The title of the catalogue's current row, proposed as a new route's name.
     void setCatalogueTitleSource(std::function<QString()> source);
@@ -116,7 +120,16 @@ public:
     Panel panel() const { return m_panel; }
 
     const QImage &cleanImage() const { return m_clean; }
-    const QImage &picture() const { return m_picture; }
+    // What the window shows: the scan (or, while a big scan is still
+    // decoding, a reduced one at the scan's size) and what is drawn over it.
+    const MapPicture &picture() const { return m_shown; }
+    // The whole picture as shown, in one image (a copy).
+    QImage shownImage() const { return m_shown.compose(m_shown.rect()); }
+    // Whether the full scan is still being decoded.
+    bool isDecoding() const { return m_decoding != nullptr; }
+    // Waits for the full scan, for the commands that read its pixels
+    // (printing, export); a failure is thrown as the decoder reported it.
+    void waitForScan();
     const MapTransform &transform() const { return m_transform; }
     quint16 xdens() const { return m_xdens; }
     quint16 ydens() const { return m_ydens; }
@@ -242,10 +255,16 @@ signals:
     void pictureReplaced();
     void pictureUpdated(const QRegion &area);
     void scrollRequested(bool right, bool bottom);
+    // The full scan of a big map could not be decoded after its reduced
+    // picture was shown: the session is no longer ready.
+    void decodeFailed(const QString &error);
 
 private:
     void clearLists();
     void loadMapImage();
+    void startDecoding(const FileStamp &stamp);
+    // The worker's picture taken over, or its failure; answers the failure.
+    QString finishDecoding();
     void loadRoutes();
     void saveRoutes();
     void openRoute();
@@ -269,17 +288,15 @@ private:
 
     MapImageCache m_imageCache;
     QImage m_clean;
-    QImage m_picture;
+    MapPicture m_shown;
+    std::unique_ptr<BackgroundDecode> m_decoding;
+    // Tells the worker's call from an earlier one's, already overtaken.
+    quint64 m_decodeGeneration = 0;
     QFont m_pictureFont;
     MapTransform m_transform;
     quint16 m_xdens = 0;
     quint16 m_ydens = 0;
     quint8 m_unitsCode = 0;
-    // The marks of the last drawing of the route and the picture it went on:
-    // while the picture is unchanged since, a new drawing only repaints
-    // where its marks differ.
-    QList<RouteMark> m_drawnMarks;
-    qint64 m_drawnPictureKey = 0;
 
     CalibrationForm m_form;
     QStringList m_calibrationLines;

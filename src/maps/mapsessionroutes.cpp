@@ -11,8 +11,6 @@
 #include "waypointlist.h"
 
 #include <QFileInfo>
-#include <QFontMetrics>
-#include <QPainter>
 
 #include <exception>
 #include <optional>
@@ -130,31 +128,10 @@ void MapSession::drawWaypoints()
     } catch (...) {
         failure = std::current_exception();
     }
-    if (!m_picture.isNull()) {
-        const QFontMetrics metrics(m_pictureFont, &m_picture);
-        // Drawing the whole route again over itself changes only where its
-        // marks differ from the last drawing's; a picture changed since
-        // gets every mark.
-        std::optional<QRegion> area;
-        if (m_picture.cacheKey() == m_drawnPictureKey)
-            area = redrawArea(m_drawnMarks, marks, metrics, style.penWidth);
-        QRegion changedArea;
-        if (area) {
-            changedArea = *area & m_picture.rect();
-        } else {
-            for (const RouteMark &mark : marks)
-                changedArea += markArea(mark, metrics, style.penWidth) & m_picture.rect();
-        }
-        if (!changedArea.isEmpty()) {
-            QPainter painter(&m_picture);
-            painter.setFont(m_pictureFont);
-            if (area)
-                painter.setClipRegion(changedArea);
-            PainterRouteCanvas canvas(painter);
-            drawMarks(canvas, style, marks);
-        }
-        m_drawnMarks = marks;
-        m_drawnPictureKey = m_picture.cacheKey();
+    if (!m_shown.isNull()) {
+        const QRegion changedArea =
+            m_shown.overlay().addRoute(m_pictureFont, style, marks, m_shown.device()) &
+            m_shown.rect();
         emit pictureUpdated(changedArea);
     }
     if (failure)
@@ -348,11 +325,8 @@ QList<QPoint> MapSession::drawPickedRoute()
         pixels << UtmToPixel(m_transform, parse_integer(record.easting()),
                              parse_integer(record.northing()));
     }
-    if (!m_picture.isNull() && !marks.isEmpty()) {
-        QPainter painter(&m_picture);
-        painter.setFont(m_pictureFont);
-        PainterRouteCanvas canvas(painter);
-        drawMarks(canvas, style, marks);
+    if (!m_shown.isNull() && !marks.isEmpty()) {
+        m_shown.overlay().addRoute(m_pictureFont, style, marks, m_shown.device());
         emit pictureReplaced();
     }
     return pixels;

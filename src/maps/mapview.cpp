@@ -10,7 +10,7 @@ namespace {
 // Arrow keys and the scroll bar's arrows move by this many pixels.
 constexpr int kSingleStep = 20;
 
-const QImage kNoPicture;
+const MapPicture kNoPicture;
 
 } // namespace
 
@@ -25,7 +25,7 @@ MapView::MapView(QWidget *parent) : QAbstractScrollArea(parent), m_picture(&kNoP
     verticalScrollBar()->setSingleStep(kSingleStep);
 }
 
-void MapView::setPicture(const QImage *picture)
+void MapView::setPicture(const MapPicture *picture)
 {
     m_picture = picture ? picture : &kNoPicture;
     updateScrollRanges();
@@ -76,7 +76,7 @@ void MapView::paintEvent(QPaintEvent *event)
         m_paintedArea += qint64(exposed.width()) * exposed.height();
         const QRect shown = exposed.intersected(pictureArea);
         if (!shown.isEmpty())
-            painter.drawImage(shown.topLeft(), *m_picture, shown.translated(offset));
+            painter.drawImage(shown.topLeft(), m_picture->compose(shown.translated(offset)));
         const QRegion beside = QRegion(exposed).subtracted(QRegion(shown));
         for (const QRect &rest : beside)
             painter.fillRect(rest, palette().window());

@@ -1,23 +1,26 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include "mapoverlay.h"
+
 #include <QImage>
 #include <QRegion>
 
 // The scrolling map view: shows the picture pixel for pixel at its top-left
 // corner and reports pointer moves and clicks in picture pixels, whatever the
-// scrolling. Only the exposed part of the picture is ever painted: a scan of
-// a hundred megapixels is larger than any pixmap the window system takes.
+// scrolling. Only the exposed part of the picture is ever composed and
+// painted: a scan of a hundred megapixels is larger than any pixmap the
+// window system takes.
 class MapView : public QAbstractScrollArea
 {
     Q_OBJECT
 public:
     explicit MapView(QWidget *parent = nullptr);
 
-    // The displayed picture, owned by the map session: the view reads it
-    // when it paints. Call pictureChanged() after drawing on it.
-    void setPicture(const QImage *picture);
-    const QImage &picture() const { return *m_picture; }
+    // The displayed picture, owned by the map session: the view composes
+    // the part it shows when it paints. Call pictureChanged() after a change.
+    void setPicture(const MapPicture *picture);
+    const MapPicture &picture() const { return *m_picture; }
     void pictureChanged();
     // Only the given pixels of the picture changed: the view repaints the
     // part of them it shows.
@@ -53,7 +56,7 @@ private:
     // beside the picture.
     bool pixelAt(const QPointF &viewportPos, QPoint &pixel) const;
 
-    const QImage *m_picture;
+    const MapPicture *m_picture;
     bool m_pressedOnPicture = false;
     qint64 m_paintedArea = 0;
 };

@@ -131,6 +131,7 @@ void RoutesPanel::RZoneClick()
     run([this] {
         if (!m_session.isReady() || m_session.pickedRoute().isEmpty())
             return;
+        waitForScan();
         AreaOptionsDialog dialog(m_areaOptions, m_host.window);
         if (!AreaPrint::fileGivesResolution(m_session.unitsCode(), m_session.xdens(),
                                             m_session.ydens()))
@@ -208,7 +209,10 @@ MapExport::Request RoutesPanel::exportRequest(const MapExportOptions &options, b
     }
     if (draw && !drawn)
         m_session.drawGridLabels();
-    request.picture = m_session.picture();
+    // Counting needs only the picture's size; writing takes the picture as
+    // shown, in one piece when something is drawn over the scan.
+    const MapPicture &shown = m_session.picture();
+    request.picture = !draw || shown.overlay().isEmpty() ? shown.scan() : m_session.shownImage();
     if (options.routeArea && route)
         request.extent = MapExport::routeExtent(request.picture.size(), request.transform,
                                                 waypoints, options.marginKm);
@@ -222,6 +226,7 @@ void RoutesPanel::RExportCarteClick()
     run([this] {
         if (!m_session.isReady())
             return;
+        waitForScan();
         MapExportDialog dialog(m_exportOptions, !m_session.pickedRoute().isEmpty(),
                                m_host.window);
         // Counting reads no pixel: the picture is left as it is.

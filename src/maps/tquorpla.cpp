@@ -2,6 +2,7 @@
 
 #include "calibrationpanel.h"
 #include "data/appstate.h"
+#include "data/quorerror.h"
 #include "editor/profilewindow.h"
 #include "mapconversion.h"
 #include "mapsession.h"
@@ -46,21 +47,22 @@ TQuorpla::TQuorpla(AppState &state, Platform &platform, QWidget *parent)
     ScrollBox1->setPicture(&m_session->picture());
     layout->addWidget(ScrollBox1, 1);
 
-    MapPanelHost host{*m_session,
-                      m_platform,
-                      this,
-                      [this] { Button1Click(); },
-                      [this] { refresh(); },
-                      [this](Printout kind) -> QPrinter & { return m_printers[kind]; }};
-    host.groundAltitude = [this](double easting, double northing, bool report) {
-        return groundAltitude(easting, northing, report);
-    };
-    host.hasTerrain = [this] {
-        return !m_state.projectName.isEmpty() &&
-               !TerrainChoice::read(m_state.projectDirectory()).isEmpty();
-    };
-    host.chooseTerrain = [this] { chooseTerrain(); };
-    host.showRouteProfile = [this] { showRouteProfile(); };
+    MapPanelHost host{
+        *m_session,
+        m_platform,
+        this,
+        [this] { Button1Click(); },
+        [this] { refresh(); },
+        [this](Printout kind) -> QPrinter & { return m_printers[kind]; },
+        [this](double easting, double northing, bool report) {
+            return groundAltitude(easting, northing, report);
+        },
+        [this] {
+            return !m_state.projectName.isEmpty() &&
+                   !TerrainChoice::read(m_state.projectDirectory()).isEmpty();
+        },
+        [this] { chooseTerrain(); },
+        [this] { showRouteProfile(); }};
     m_session->setGroundAltitude([this](double easting, double northing) {
         // With a model, a place where it has no value gives an empty altitude,
         // not the one the field still shows from the last waypoint.
@@ -86,6 +88,12 @@ TQuorpla::TQuorpla(AppState &state, Platform &platform, QWidget *parent)
     connect(m_session.get(), &MapSession::pictureUpdated, ScrollBox1,
             [this](const QRegion &area) { ScrollBox1->pictureChanged(area); });
     connect(m_session.get(), &MapSession::scrollRequested, ScrollBox1, &MapView::scrollToCorner);
+    // A big scan whose full decoding failed after its reduced picture was
+    // shown: the error display says why, as when the map opens.
+    connect(m_session.get(), &MapSession::decodeFailed, this, [this](const QString &error) {
+        guarded(m_platform, this, [&error] { throw QuorError(error); });
+        refresh();
+    });
 
     // "&Valider la calibration" is the window's cancel button.
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
@@ -246,8 +254,10 @@ std::optional<TerrainCommand::MapCover> TQuorpla::computeCover() const
         return std::nullopt;
     const UtmReal a = PixelToUtm(m_session->transform(), 0, 0);
     const UtmReal b = PixelToUtm(m_session->transform(), size.width(), size.height());
-    return TerrainCommand::MapCover{
-        frame->first, frame->second, {a.easting, a.northing}, {b.easting, b.northing}};
+    const auto corner = [](const UtmReal &p) {
+        return Coordinates::GridPoint{double(p.easting), double(p.northing)};
+    };
+    return TerrainCommand::MapCover{frame->first, frame->second, corner(a), corner(b)};
 }
 
 void TQuorpla::showRouteProfile()

@@ -203,6 +203,7 @@ void WaypointsPanel::WAltitudesClick()
 void WaypointsPanel::WImprimerClick()
 {
     run([this] {
+        waitForScan();
         printMap(m_host.platform, m_host.window, m_host.printer(Printout::Map),
                  m_session.picture(), m_session.xdens(), m_session.ydens(),
                  QFileInfo(m_session.mapPath()).completeBaseName());

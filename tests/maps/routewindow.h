@@ -243,7 +243,10 @@ public:
     }
 
     MapSession &session() const { return w->session(); }
-    QColor pixel(int x, int y) const { return session().picture().pixelColor(x, y); }
+    QColor pixel(int x, int y) const
+    {
+        return session().picture().compose(QRect(x, y, 1, 1)).pixelColor(0, 0);
+    }
 };
 
 } // namespace RouteWindow

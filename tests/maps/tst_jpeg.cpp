@@ -3,7 +3,7 @@
 #include "data/mapfile.h"
 #include "data/quorerror.h"
 #include "mapfixtures.h"
-#include "maps/jpegdecoder.h"
+#include "maps/mapimagecache.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -92,7 +92,7 @@ private slots:
         QCOMPARE(s.waypoints().currentText(), QStringLiteral("AB002"));
         QCOMPARE(s.pendingWaypointLabel(), QStringLiteral("AB004"));
         QCOMPARE(s.pictureFont().family(), QStringLiteral("Arial"));
-        QCOMPARE(s.picture().pixelColor(30, 40), kRed);
+        QCOMPARE(s.shownImage().pixelColor(30, 40), kRed);
     }
 
     // A name brought by a GPX file is no format: its "%1" stays as it is.
@@ -126,14 +126,14 @@ private slots:
         const QByteArray routes = routesBytes();
         const QByteArray waypoints = waypointBytes();
         const QByteArray calibration = TestUtil::readBytes(calibrationFileName(f.map));
-        const QImage shown = s.picture().copy();
+        const QImage shown = s.shownImage();
         if (failedLoad) {
             const QString bad = f.dir->filePath(QStringLiteral("faux.jpg"));
             TestUtil::writeBytes(bad, QByteArray("GIF89a"));
             QVERIFY_THROWS_EXCEPTION(QuorError, s.changeMap(bad));
             QVERIFY(s.loadFailed());
             // The picture, route and labels drawn stay on screen.
-            QCOMPARE(s.picture(), shown);
+            QCOMPARE(s.shownImage(), shown);
         } else {
             s.release();
         }
@@ -189,18 +189,18 @@ private slots:
         f.clickWaypoint(QStringLiteral("AB001"));
         const QString path = f.waypointPath(QStringLiteral("AB"));
         const QByteArray waypoints = TestUtil::readBytes(path);
-        const QImage shown = f.session().picture().copy();
+        const QImage shown = f.session().shownImage();
         f.w->showMap(bad);
         QApplication::setActiveWindow(f.w.get());
         QCOMPARE(f.shownPanel(), QStringLiteral("Waypoints"));
-        QCOMPARE(f.session().picture(), shown);
+        QCOMPARE(f.session().shownImage(), shown);
         f.clickMap(600, 600);
         f.w->Waypoints->WDessinerClick();
         f.w->Waypoints->WsupprimerClick();
         f.w->Waypoints->WHautClick();
         QTest::keyClicks(f.w->Waypoints->WZ, QStringLiteral("7"));
         QCOMPARE(TestUtil::readBytes(path), waypoints);
-        QCOMPARE(f.session().picture(), shown);
+        QCOMPARE(f.session().shownImage(), shown);
         QCOMPARE(f.platform->errors, QStringList{kNoJpeg});
     }
 };

@@ -226,7 +226,7 @@ private slots:
         // Pixels (100, 300) and (400, 300) at 300 dots per inch.
         openRoute(records(QStringLiteral("AB"), 1) + record(QStringLiteral("AB001"), 400, 300));
         QVERIFY(f.platform->errors.isEmpty());
-        const QImage &picture = f.w->session().picture();
+        const QImage picture = f.w->session().shownImage();
         // The start: a circle of half-axes 14 in a 3-pixel red pen, white
         // inside.
         QCOMPARE(f.pixel(86, 300), kRed);
@@ -281,11 +281,11 @@ private slots:
         f.clickWaypoint(QStringLiteral("AB002"));
         f.clickMap(180, 320);
         f.clickMap(240, 280);
-        const QImage added = f.w->session().picture().copy();
+        const QImage added = f.w->session().shownImage();
         QCOMPARE(added.pixelColor(180, 320), kRed);
         f.w->Waypoints->WDessiner->click();
         QVERIFY(f.platform->errors.isEmpty());
-        QCOMPARE(f.w->session().picture(), added);
+        QCOMPARE(f.w->session().shownImage(), added);
     }
 
     void onlyTheChangedPartIsRepainted()

@@ -240,7 +240,7 @@ private slots:
         QCOMPARE(w->VerifCalibra->C_Fauuse->text(), QStringLiteral("A Refaire"));
         QVERIFY(m_platform->errors.isEmpty());
         // The map is painted pixel for pixel: the top-left quadrant is red.
-        QVERIFY(MapFixtures::near(w->session().picture().pixelColor(5, 5), QColor(255, 0, 0), 16));
+        QVERIFY(MapFixtures::near(w->session().shownImage().pixelColor(5, 5), QColor(255, 0, 0), 16));
     }
 
     void spinnerLimits()
@@ -389,7 +389,7 @@ private slots:
         w->VerifCalibra->C_Bonne->click();
         QCOMPARE(w->session().pictureFont().pointSize(), 30);
         QCOMPARE(w->session().pictureFont().family(), QStringLiteral("Arial"));
-        const QImage &shown = w->session().picture();
+        const QImage shown = w->session().shownImage();
         const QImage &clean = w->session().cleanImage();
         QCOMPARE(shown.size(), clean.size());
         QVERIFY(shown.constBits() != clean.constBits());
@@ -409,7 +409,7 @@ private slots:
         QCOMPARE(shown.pixelColor(700, 300), clean.pixelColor(700, 300));
         // Drawing again starts from the clean map.
         w->session().drawGridLabels();
-        QVERIFY(hasBlue(w->session().picture(), QRect(450, 40, 100, 30)));
+        QVERIFY(hasBlue(w->session().shownImage(), QRect(450, 40, 100, 30)));
     }
 
     void escapeValidates()
@@ -737,7 +737,7 @@ private slots:
         QCOMPARE(w->session().cleanImage().constBits(), pixels);
         // The displayed picture starts as the clean one, unshared only when
         // drawn on.
-        QCOMPARE(w->session().picture().constBits(), pixels);
+        QCOMPARE(w->session().picture().scan().constBits(), pixels);
 
         // A changed file is decoded again.
         MapFixtures::JpegParams params = mapParams();
@@ -751,7 +751,7 @@ private slots:
         QApplication::setActiveWindow(&main);
         QApplication::setActiveWindow(w.get());
         QCOMPARE(w->session().imageCache().decodeCount(), 2);
-        QVERIFY(MapFixtures::near(w->session().picture().pixelColor(5, 5), QColor(0, 0, 0)));
+        QVERIFY(MapFixtures::near(w->session().shownImage().pixelColor(5, 5), QColor(0, 0, 0)));
     }
 
     void resetFillsTheRoutePanelFields()
