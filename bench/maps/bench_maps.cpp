@@ -9,7 +9,7 @@
 #include "data/appstate.h"
 #include "data/filelayer.h"
 #include "maps/calibration.h"
-#include "maps/jpegdecoder.h"
+#include "maps/mapimagecache.h"
 #include "maps/mapprint.h"
 #include "maps/mapsession.h"
 #include "maps/tquorpla.h"
