@@ -126,6 +126,7 @@ int main(int argc, char *argv[])
     QTemporaryDir dir;
     g_mapPath = dir.filePath(QStringLiteral("carte.jpg"));
     g_pdfPath = dir.filePath(QStringLiteral("zone.pdf"));
+    chooseSize();
     writeMapInChild(g_mapPath);
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);

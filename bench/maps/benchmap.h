@@ -3,8 +3,11 @@
 #include "common/benchmemory.h"
 
 // The scan the map benchmarks work on: 12000 x 9000 pixels at 300 dots per
-// inch, written as a JPEG by a child process.
+// inch (a 1:25 000 sheet), or the size QUOR_BENCH_MAP gives ("17000x12750"),
+// written as a JPEG by a child process.
 
+#include <QByteArray>
+#include <QCoreApplication>
 #include <QFile>
 #include <QString>
 #include <QtGlobal>
@@ -20,17 +23,45 @@
 
 namespace BenchMap {
 
-constexpr int kWidth = 12000;
-constexpr int kHeight = 9000;
+inline int kWidth = 12000;
+inline int kHeight = 9000;
 constexpr int kDotsPerInch = 300;
 constexpr int kQuality = 85;
+// 1:25 000 at 300 dots per inch: a pixel is 25400 / 12000 metres.
+constexpr double kEastingPerPixel = 25400.0 / 12000;
+constexpr double kNorthingPerPixel = 19050.0 / 9000;
 
-// Its calibration: 1:25 000 at 300 dots per inch, north up.
-inline const char kCalibration[] =
-    "31\r\nU\r\nED50\r\n0\r\n500000\r\n0\r\n5000000\r\n12000\r\n525400\r\n"
-    "9000\r\n4980950\r\n0\r\n500000\r\n9000\r\n4980950\r\n";
-constexpr double kEastingPerPixel = 25400.0 / kWidth;
-constexpr double kNorthingPerPixel = 19050.0 / kHeight;
+// The size asked for by QUOR_BENCH_MAP, if any.
+inline void chooseSize()
+{
+    const QByteArray size = qgetenv("QUOR_BENCH_MAP");
+    const QList<QByteArray> sides = size.split('x');
+    if (sides.size() == 2 && sides[0].toInt() > 0 && sides[1].toInt() > 0) {
+        kWidth = sides[0].toInt();
+        kHeight = sides[1].toInt();
+    }
+}
+
+// Its calibration, north up.
+inline QByteArray calibration()
+{
+    const QByteArray right = QByteArray::number(500000 + std::lround(kWidth * kEastingPerPixel));
+    const QByteArray bottom =
+        QByteArray::number(5000000 - std::lround(kHeight * kNorthingPerPixel));
+    const QByteArray w = QByteArray::number(kWidth), h = QByteArray::number(kHeight);
+    return "31\r\nU\r\nED50\r\n0\r\n500000\r\n0\r\n5000000\r\n" + w + "\r\n" + right +
+           "\r\n" + h + "\r\n" + bottom + "\r\n0\r\n500000\r\n" + h + "\r\n" + bottom + "\r\n";
+}
+
+// Lets the window take the full picture of a scan decoding in the background.
+template <typename Session>
+void waitForFullPicture(const Session &session)
+{
+    while (session.isDecoding()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        usleep(200);
+    }
+}
 
 // A topographic-looking scan: paper white, contour lines, a kilometre grid,
 // roads and some texture, so that it compresses like a real map.
