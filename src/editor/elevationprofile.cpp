@@ -902,7 +902,10 @@ Graduations roundGraduations(qint64 low, qint64 high, int maxSteps)
 
 ProfileHeader profileHeader(const StringGrid &stages, const QString &title, const QString &date)
 {
-    return {title, date, routeSheetTotals(stages, lastRouteSheetStage(stages))};
+    return {.title = title,
+            .date = date,
+            .totals = routeSheetTotals(stages, lastRouteSheetStage(stages)),
+            .ground = {}};
 }
 
 QList<SheetOperation> profileLayout(const QList<ProfilePoint> &points, const ProfileHeader &header,
