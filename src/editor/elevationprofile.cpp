@@ -11,6 +11,7 @@
 #include <functional>
 #include <limits>
 #include <numeric>
+#include <optional>
 
 namespace {
 
@@ -260,28 +261,19 @@ struct DistanceAxis
     int breakX(qsizetype b) const { return int(std::lround((xs[2 * b + 1] + xs[2 * b + 2]) / 2)); }
 };
 
-// The axis from `left` to `right`: the smallest round step (1, 2 or 5 times
-// a power of ten metres, at least kShortestDistanceStep) that gives at most
-// kMaximumSteps steps of walk, each wide enough for its graduation.
-DistanceAxis distanceAxis(const QList<ProfilePoint> &points, int left, int right, int gap,
-                          const PageBuilder &page)
+// A drive long enough to be shortened behind a break: it sits in the middle
+// of its leg, the walk around it.
+struct Drive
 {
-    qint64 nearest = 0;
-    qint64 farthest = 0;
-    for (const ProfilePoint &p : points) {
-        nearest = std::min(nearest, p.distance);
-        farthest = std::max(farthest, p.distance);
-    }
-    if (farthest == nearest)
-        farthest = nearest + kShortestDistanceAxis;
-    const qint64 whole = farthest - nearest;
-    // Each long drive sits in the middle of its leg, the walk around it.
-    struct Drive
-    {
-        qint64 from;
-        qint64 to;
-        const ProfilePoint *point;
-    };
+    qint64 from;
+    qint64 to;
+    const ProfilePoint *point;
+};
+
+// The drives longer than a share of the `whole` distance, none at all when
+// they would leave no walk.
+QList<Drive> longDrives(const QList<ProfilePoint> &points, qint64 whole)
+{
     QList<Drive> drives;
     qint64 driven = 0;
     for (qsizetype i = 1; i < points.size(); ++i) {
@@ -297,32 +289,73 @@ DistanceAxis distanceAxis(const QList<ProfilePoint> &points, int left, int right
     }
     if (driven >= whole)
         drives.clear();
+    return drives;
+}
+
+// The pieces of walk from `nearest` to `farthest` and their graduations
+// every `step`, each drive that leaves a whole step out making a break.
+DistanceAxis axisPieces(qint64 nearest, qint64 farthest, const QList<Drive> &drives, qint64 step)
+{
+    DistanceAxis axis;
+    axis.knots = {floorDiv(nearest, step) * step};
+    for (const Drive &d : drives) {
+        const qint64 end = ceilDiv(d.from, step) * step;
+        const qint64 start = floorDiv(d.to, step) * step;
+        if (end < axis.knots.last() || start <= end)
+            continue;
+        axis.knots << end << start;
+        axis.drives << d.point;
+    }
+    axis.knots << ceilDiv(farthest, step) * step;
+    for (qsizetype k = 0; k < axis.knots.size(); k += 2) {
+        for (qint64 v = axis.knots[k]; v <= axis.knots[k + 1]; v += step)
+            axis.graduations << v;
+    }
+    return axis;
+}
+
+// Lays the pieces from `left` at `scale` device pixels a metre, `breakWidth`
+// apart.
+void placePieces(DistanceAxis &axis, int left, double scale, int breakWidth)
+{
+    double x = left;
+    for (qsizetype k = 0; k < axis.knots.size(); k += 2) {
+        axis.xs << x;
+        x += double(axis.knots[k + 1] - axis.knots[k]) * scale;
+        axis.xs << x;
+        x += breakWidth;
+    }
+}
+
+// The axis from `left` to `right`: the smallest round step (1, 2 or 5 times
+// a power of ten metres, at least kShortestDistanceStep) that gives at most
+// kMaximumSteps steps of walk, each wide enough for its graduation.
+DistanceAxis distanceAxis(const QList<ProfilePoint> &points, int left, int right, int gap,
+                          const PageBuilder &page)
+{
+    qint64 nearest = 0;
+    qint64 farthest = 0;
+    for (const ProfilePoint &p : points) {
+        nearest = std::min(nearest, p.distance);
+        farthest = std::max(farthest, p.distance);
+    }
+    if (farthest == nearest)
+        farthest = nearest + kShortestDistanceAxis;
+    const qint64 whole = farthest - nearest;
+    const QList<Drive> drives = longDrives(points, whole);
 
     const int width = right - left;
     static constexpr int kMantissas[] = {1, 2, 5};
     for (qint64 power = kShortestDistanceStep;; power *= 10) {
         for (int m : kMantissas) {
             const qint64 step = m * power;
-            DistanceAxis axis;
-            axis.knots = {floorDiv(nearest, step) * step};
-            for (const Drive &d : drives) {
-                const qint64 end = ceilDiv(d.from, step) * step;
-                const qint64 start = floorDiv(d.to, step) * step;
-                if (end < axis.knots.last() || start <= end)
-                    continue;
-                axis.knots << end << start;
-                axis.drives << d.point;
-            }
-            axis.knots << ceilDiv(farthest, step) * step;
+            DistanceAxis axis = axisPieces(nearest, farthest, drives, step);
             qint64 walked = 0;
-            int widest = 0;
-            for (qsizetype k = 0; k < axis.knots.size(); k += 2) {
+            for (qsizetype k = 0; k < axis.knots.size(); k += 2)
                 walked += axis.knots[k + 1] - axis.knots[k];
-                for (qint64 v = axis.knots[k]; v <= axis.knots[k + 1]; v += step) {
-                    axis.graduations << v;
-                    widest = std::max(widest, page.size(kilometres(v), kGraduationSize).width());
-                }
-            }
+            int widest = 0;
+            for (qint64 v : axis.graduations)
+                widest = std::max(widest, page.size(kilometres(v), kGraduationSize).width());
             const int breaks = int(axis.drives.size());
             const int breakWidth =
                 breaks == 0
@@ -333,13 +366,7 @@ DistanceAxis distanceAxis(const QList<ProfilePoint> &points, int left, int right
             if ((walked / step > kMaximumSteps || scale * double(step) < widest + gap) &&
                 step < whole)
                 continue;
-            double x = left;
-            for (qsizetype k = 0; k < axis.knots.size(); k += 2) {
-                axis.xs << x;
-                x += double(axis.knots[k + 1] - axis.knots[k]) * scale;
-                axis.xs << x;
-                x += breakWidth;
-            }
+            placePieces(axis, left, scale, breakWidth);
             return axis;
         }
     }
@@ -458,118 +485,55 @@ struct Frame
     int maximumLegendRows = 0;
 };
 
-// The chart, its labels and its legend of `legendRows` rows, or nothing when
-// there is no room for a chart. `wanted` is the number of stages that found
-// no room for their labels.
-QList<Op> chartLayout(const Frame &f, int legendRows, const TextMetrics &metrics, int &wanted)
+// Where the chart stands on the page for one size of the legend: the rows of
+// texts below it, its edges and its two axes.
+struct ChartArea
 {
-    PageBuilder page(metrics);
-    const int width = f.size.width();
+    int legendTop = 0;
+    int timeTop = 0;
+    int graduationTop = 0;
+    int top = 0;
+    int bottom = 0;
+    int left = 0;
+    int right = 0;
+    Graduations altitudes;
+    DistanceAxis axis;
+
+    // The device y of an altitude.
+    int y(qint64 altitude) const { return scaled(altitude, altitudes, bottom, top); }
+};
+
+// The chart's area above a legend of `legendRows` rows, or nothing when
+// there is no room for a chart.
+std::optional<ChartArea> chartArea(const Frame &f, int legendRows, const PageBuilder &page)
+{
+    ChartArea a;
     const int legendHeight = legendRows > 0 ? legendRows * f.labelHeight + f.gap : 0;
-    const int legendTop = f.size.height() - f.margin - legendHeight;
-    const int timeTop = legendTop - kTimeRows * f.labelHeight - (legendRows > 0 ? 0 : f.gap);
-    const int graduationTop = timeTop - f.gap - f.graduationHeight;
-    const int top = f.headerBottom + 2 * f.labelHeight + 2 * f.gap + kDotPens * f.pen;
-    const int bottom = graduationTop - f.below;
-    if (bottom <= top)
-        return {};
+    a.legendTop = f.size.height() - f.margin - legendHeight;
+    a.timeTop = a.legendTop - kTimeRows * f.labelHeight - (legendRows > 0 ? 0 : f.gap);
+    a.graduationTop = a.timeTop - f.gap - f.graduationHeight;
+    a.top = f.headerBottom + 2 * f.labelHeight + 2 * f.gap + kDotPens * f.pen;
+    a.bottom = a.graduationTop - f.below;
+    if (a.bottom <= a.top)
+        return std::nullopt;
     const int maxSteps =
-        std::clamp((bottom - top) / (f.graduationHeight + f.gap), 1, kMaximumSteps);
-    const Graduations altitudes = roundGraduations(f.lowest, f.highest, maxSteps);
+        std::clamp((a.bottom - a.top) / (f.graduationHeight + f.gap), 1, kMaximumSteps);
+    a.altitudes = roundGraduations(f.lowest, f.highest, maxSteps);
     int widestAltitude = 0;
-    for (qint64 v : altitudes.values())
+    for (qint64 v : a.altitudes.values())
         widestAltitude = std::max(widestAltitude, page.size(metres(v), kGraduationSize).width());
-    const int left = f.margin + widestAltitude + f.clearance;
-    const int right = width - f.margin - f.lastDistanceHalf;
-    if (right <= left)
-        return {};
-    const DistanceAxis axis = distanceAxis(f.points, left, right, f.gap, page);
-    auto yOf = [&](qint64 a) { return scaled(a, altitudes, bottom, top); };
+    a.left = f.margin + widestAltitude + f.clearance;
+    a.right = f.size.width() - f.margin - f.lastDistanceHalf;
+    if (a.right <= a.left)
+        return std::nullopt;
+    a.axis = distanceAxis(f.points, a.left, a.right, f.gap, page);
+    return a;
+}
 
-    // The line, the axes, the breaks and the dots, which no text may cross.
-    Placer placer(f.pen / 2.0 + 1, f.gap);
-    QList<QLine> line;
-    if (f.ground.isEmpty()) {
-        for (qsizetype i = 1; i < f.points.size(); ++i) {
-            const ProfilePoint &a = f.points[i - 1];
-            const ProfilePoint &b = f.points[i];
-            line << QLine(axis.x(a.distance), yOf(a.altitude), axis.x(b.distance),
-                          yOf(b.altitude));
-        }
-    } else {
-        // The ground's samples, at most the highest and the lowest of each
-        // column of device pixels: the same line, and few segments for the
-        // labels to keep clear of.
-        QList<QPoint> vertices;
-        int column = 0, first = 0, high = 0, low = 0, last = 0;
-        const auto flush = [&] {
-            for (int y : {first, high, low, last}) {
-                if (vertices.isEmpty() || vertices.last() != QPoint(column, y))
-                    vertices << QPoint(column, y);
-            }
-        };
-        for (qsizetype i = 0; i < f.ground.size(); ++i) {
-            const QPointF &g = f.ground[i];
-            const int x = axis.x(qint64(std::llround(g.x())));
-            const int y = yOf(qint64(std::llround(g.y())));
-            if (i > 0 && x == column) {
-                high = std::min(high, y);
-                low = std::max(low, y);
-                last = y;
-                continue;
-            }
-            if (i > 0)
-                flush();
-            column = x;
-            first = high = low = last = y;
-        }
-        if (!f.ground.isEmpty())
-            flush();
-        for (qsizetype i = 1; i < vertices.size(); ++i)
-            line << QLine(vertices[i - 1], vertices[i]);
-    }
-    QList<QLineF> lineF;
-    for (const QLine &l : line)
-        lineF << QLineF(l);
-    // A break cuts the axis and is marked by two slanted strokes there and on
-    // the line.
-    const int tick = std::max(1, std::min(f.labelHeight / 2, f.below - f.pen / 2 - 2));
-    QList<QLine> axisLines{QLine(left, bottom, left, top)};
-    QList<QLine> strokes;
-    // Two strokes across the line at `c`, a tick either side of it along the
-    // line's direction `u`, slanting back.
-    auto breakMark = [&](QPointF c, QPointF u) {
-        const QPointF across(-u.y() - u.x() / 2, u.x() - u.y() / 2);
-        for (int side : {-1, 1}) {
-            const QPointF at = c + side * tick * u;
-            strokes << QLineF(at - tick * across, at + tick * across).toLine();
-        }
-    };
-    int from = left;
-    for (qsizetype b = 0; b < axis.drives.size(); ++b) {
-        const int x = axis.breakX(b);
-        axisLines << QLine(from, bottom, x - tick, bottom);
-        from = x + tick;
-        breakMark(QPointF(x, bottom), QPointF(1, 0));
-        QLineF s = segmentAt(lineF, x);
-        if (s.dx() < 0)
-            s = QLineF(s.p2(), s.p1());
-        const QLineF u = s.unitVector();
-        breakMark(s.pointAt((x - s.x1()) / s.dx()), QPointF(u.dx(), u.dy()));
-    }
-    axisLines << QLine(from, bottom, right, bottom);
-    for (const QList<QLine> &lines : {line, axisLines, strokes}) {
-        for (const QLine &l : lines)
-            placer.block(QLineF(l));
-    }
-    QList<QPoint> dots;
-    for (const Stage &s : f.stages) {
-        dots << QPoint(axis.x(s.point->distance), yOf(s.point->altitude));
-        placer.block(QRect(dots.last() - QPoint(f.dotRadius, f.dotRadius),
-                           QSize(2 * f.dotRadius + 1, 2 * f.dotRadius + 1)));
-    }
-
-    // The graduations, each unless it would cover another.
+// The grid and the graduations of both axes, each graduation unless it
+// would cover another text or cross a line.
+void drawGraduations(PageBuilder &page, Placer &placer, const Frame &f, const ChartArea &a)
+{
     const QRect pageRect(QPoint(0, 0), f.size);
     auto graduation = [&](const QString &text, QPoint topLeft) {
         const QRect r(topLeft, page.size(text, kGraduationSize));
@@ -578,245 +542,575 @@ QList<Op> chartLayout(const Frame &f, int legendRows, const TextMetrics &metrics
             page.text(text, kGraduationSize, kBlack, topLeft);
         }
     };
-    for (qint64 v : altitudes.values()) {
-        const int gy = yOf(v);
-        page.line(QPoint(left, gy), QPoint(right, gy), kGridGrey, 1);
+    for (qint64 v : a.altitudes.values()) {
+        const int gy = a.y(v);
+        page.line(QPoint(a.left, gy), QPoint(a.right, gy), kGridGrey, 1);
         const QString text = metres(v);
         const QSize s = page.size(text, kGraduationSize);
-        graduation(text, QPoint(left - f.clearance - s.width(), gy - s.height() / 2));
+        graduation(text, QPoint(a.left - f.clearance - s.width(), gy - s.height() / 2));
     }
-    for (qint64 v : axis.graduations) {
-        const int gx = axis.x(v);
-        page.line(QPoint(gx, top), QPoint(gx, bottom), kGridGrey, 1);
+    for (qint64 v : a.axis.graduations) {
+        const int gx = a.axis.x(v);
+        page.line(QPoint(gx, a.top), QPoint(gx, a.bottom), kGridGrey, 1);
         const QString text = kilometres(v);
-        graduation(text, QPoint(gx - page.size(text, kGraduationSize).width() / 2, graduationTop));
+        graduation(text,
+                   QPoint(gx - page.size(text, kGraduationSize).width() / 2, a.graduationTop));
     }
-    for (const QLine &l : axisLines)
-        page.line(l.p1(), l.p2(), kBlack, f.pen);
-    for (const QLine &l : line)
-        page.line(l.p1(), l.p2(), kGreen, f.pen);
-    for (const QLine &l : strokes)
-        page.line(l.p1(), l.p2(), kBlack, f.pen);
-    for (QPoint at : dots)
-        page.line(at - QPoint(1, 0), at + QPoint(1, 0), kRed, kDotPens * f.pen);
+}
 
-    // Rectangles of a text of `size` at each of `xs`, from bottom edge
-    // `bottoms[k]` up to the header by half lines.
-    const QRect nameBounds(QPoint(f.margin, f.headerBottom), QPoint(width - f.margin, bottom));
-    const int rise = std::max(1, f.labelHeight / 2);
-    auto stack = [&](const QList<int> &xs, const QList<int> &bottoms, QSize size) {
-        QList<QRect> out;
-        for (qsizetype k = 0; k < xs.size(); ++k) {
-            for (int y = bottoms[k] - size.height(); y >= f.headerBottom; y -= rise)
-                out << QRect(QPoint(xs[k], y), size);
-        }
-        return out;
-    };
-    auto lowestFirst = [](QList<QRect> rects) {
-        std::stable_sort(rects.begin(), rects.end(),
-                         [](const QRect &a, const QRect &b) { return a.bottom() > b.bottom(); });
-        return rects;
-    };
-    // Above the point `at` and clear of the line over their width: centred,
-    // to the right, to the left, close above the dot; a stage that must keep
-    // its label then has the lowest of them, however high.
-    const int nearest = kNameLevels * rise;
-    auto above = [&](QPoint at, QSize size, bool keep) {
-        const QList<int> xs{at.x() - size.width() / 2, at.x() + f.dotRadius,
-                            at.x() - f.dotRadius - size.width()};
-        QList<int> bottoms;
-        for (int x : xs) {
-            const double over = lineTop(lineF, x - f.pen, x + size.width() + f.pen);
-            const int clear = std::isinf(over) ? bottom : int(std::floor(over)) - f.pen - f.gap;
-            bottoms << std::min(clear, at.y() - f.dotRadius - f.gap);
-        }
-        const QList<QRect> all = stack(xs, bottoms, size);
-        QList<QRect> near = all;
-        near.removeIf(
-            [&](const QRect &r) { return at.y() - f.dotRadius - f.gap - r.bottom() > nearest; });
-        return keep ? near + lowestFirst(all) : near;
-    };
-    // A kept name far above its dot is tied to it by a leader that crosses no
-    // text.
-    auto leaderOf = [&](const QRect &name, QPoint at) {
-        if (at.y() - f.dotRadius - f.gap - name.bottom() <= nearest)
-            return QLineF();
-        QLineF leader(QPointF(std::clamp(at.x(), name.left(), name.right()), name.bottom() + f.gap),
-                      at);
-        leader.setLength(leader.length() - 2 * f.dotRadius);
-        return leader;
-    };
+// The line, the axes with the marks of their breaks and the dots of the
+// stages: what no text may cross.
+struct ChartLines
+{
+    QList<QLine> line;
+    QList<QLineF> lineF; // the same line, for measuring the room around it
+    QList<QLine> axes;
+    QList<QLine> strokes; // the slanted strokes that mark the breaks
+    QList<QPoint> dots;   // one a stage
+    int tick = 1;         // how far a break's strokes stand from its middle
+};
 
-    // A break's label stands on the axis by its strokes, under the line when
-    // there is room, above it when not.
-    QList<std::pair<QString, QRect>> breakLabels;
+// The line through the points.
+QList<QLine> pointsLine(const Frame &f, const ChartArea &a)
+{
+    QList<QLine> line;
+    for (qsizetype i = 1; i < f.points.size(); ++i) {
+        const ProfilePoint &from = f.points[i - 1];
+        const ProfilePoint &to = f.points[i];
+        line << QLine(a.axis.x(from.distance), a.y(from.altitude), a.axis.x(to.distance),
+                      a.y(to.altitude));
+    }
+    return line;
+}
+
+// The ground's samples, at most the highest and the lowest of each column of
+// device pixels: the same line, and few segments for the labels to keep
+// clear of.
+QList<QLine> groundLine(const Frame &f, const ChartArea &a)
+{
+    QList<QPoint> vertices;
+    int column = 0, first = 0, high = 0, low = 0, last = 0;
+    const auto flush = [&] {
+        for (int y : {first, high, low, last}) {
+            if (vertices.isEmpty() || vertices.last() != QPoint(column, y))
+                vertices << QPoint(column, y);
+        }
+    };
+    for (qsizetype i = 0; i < f.ground.size(); ++i) {
+        const QPointF &g = f.ground[i];
+        const int x = a.axis.x(qint64(std::llround(g.x())));
+        const int y = a.y(qint64(std::llround(g.y())));
+        if (i > 0 && x == column) {
+            high = std::min(high, y);
+            low = std::max(low, y);
+            last = y;
+            continue;
+        }
+        if (i > 0)
+            flush();
+        column = x;
+        first = high = low = last = y;
+    }
+    if (!f.ground.isEmpty())
+        flush();
+    QList<QLine> line;
+    for (qsizetype i = 1; i < vertices.size(); ++i)
+        line << QLine(vertices[i - 1], vertices[i]);
+    return line;
+}
+
+// Two strokes across the line at `c`, a tick either side of it along the
+// line's direction `u`, slanting back.
+void markBreak(QList<QLine> &strokes, int tick, QPointF c, QPointF u)
+{
+    const QPointF across(-u.y() - u.x() / 2, u.x() - u.y() / 2);
+    for (int side : {-1, 1}) {
+        const QPointF at = c + side * tick * u;
+        strokes << QLineF(at - tick * across, at + tick * across).toLine();
+    }
+}
+
+// The axes. A break cuts the distance axis and is marked by two slanted
+// strokes there and on the line.
+void breakAxes(ChartLines &lines, const Frame &f, const ChartArea &a)
+{
+    const int tick = std::max(1, std::min(f.labelHeight / 2, f.below - f.pen / 2 - 2));
+    lines.tick = tick;
+    lines.axes = {QLine(a.left, a.bottom, a.left, a.top)};
+    int from = a.left;
+    for (qsizetype b = 0; b < a.axis.drives.size(); ++b) {
+        const int x = a.axis.breakX(b);
+        lines.axes << QLine(from, a.bottom, x - tick, a.bottom);
+        from = x + tick;
+        markBreak(lines.strokes, tick, QPointF(x, a.bottom), QPointF(1, 0));
+        QLineF s = segmentAt(lines.lineF, x);
+        if (s.dx() < 0)
+            s = QLineF(s.p2(), s.p1());
+        const QLineF u = s.unitVector();
+        markBreak(lines.strokes, tick, s.pointAt((x - s.x1()) / s.dx()), QPointF(u.dx(), u.dy()));
+    }
+    lines.axes << QLine(from, a.bottom, a.right, a.bottom);
+}
+
+ChartLines chartLines(const Frame &f, const ChartArea &a)
+{
+    ChartLines lines;
+    lines.line = f.ground.isEmpty() ? pointsLine(f, a) : groundLine(f, a);
+    for (const QLine &l : lines.line)
+        lines.lineF << QLineF(l);
+    breakAxes(lines, f, a);
+    for (const Stage &s : f.stages)
+        lines.dots << QPoint(a.axis.x(s.point->distance), a.y(s.point->altitude));
+    return lines;
+}
+
+// Keeps the texts clear of the lines and the dots.
+void blockLines(Placer &placer, const ChartLines &lines, int dotRadius)
+{
+    for (const QList<QLine> &each : {lines.line, lines.axes, lines.strokes}) {
+        for (const QLine &l : each)
+            placer.block(QLineF(l));
+    }
+    for (QPoint at : lines.dots)
+        placer.block(
+            QRect(at - QPoint(dotRadius, dotRadius), QSize(2 * dotRadius + 1, 2 * dotRadius + 1)));
+}
+
+void drawLines(PageBuilder &page, const ChartLines &lines, int pen)
+{
+    for (const QLine &l : lines.axes)
+        page.line(l.p1(), l.p2(), kBlack, pen);
+    for (const QLine &l : lines.line)
+        page.line(l.p1(), l.p2(), kGreen, pen);
+    for (const QLine &l : lines.strokes)
+        page.line(l.p1(), l.p2(), kBlack, pen);
+    for (QPoint at : lines.dots)
+        page.line(at - QPoint(1, 0), at + QPoint(1, 0), kRed, kDotPens * pen);
+}
+
+// The texts around the chart: the breaks' labels on the distance axis, the
+// stages' names above the line and their times below the axis, and a number
+// by the dot of each stage that finds no room for those, as many as the
+// legend lists.
+class ChartLabels
+{
+public:
+    ChartLabels(const Frame &frame, const ChartArea &area, const ChartLines &lines, Placer &placer,
+                PageBuilder &page);
+
+    void placeBreakLabels();
+    // Labels the stages that keep their labels, then the others as room
+    // allows; returns the stages left without, in that order.
+    QList<qsizetype> placeStageLabels();
+    // Numbers the first of `unlabelled` that find room, at most `capacity`.
+    void placeNumbers(const QList<qsizetype> &unlabelled, qsizetype capacity);
+    // The numbered stages in order: the first is number 1.
+    const QList<qsizetype> &marked() const { return m_marked; }
+    void draw();
+
+private:
+    QList<QRect> stack(const QList<int> &xs, const QList<int> &bottoms, QSize size) const;
+    QList<QRect> above(QPoint at, QSize size, bool keep) const;
+    QLineF leaderOf(const QRect &name, QPoint at) const;
+    QLineF tieBelow(QPoint at, const QRect &number) const;
+    QRect findAbove(QPoint at, QSize size, bool keep) const;
+    QRect findTime(QPoint at, QSize size) const;
+    bool label(qsizetype i, bool keep);
+    QRect findNumber(qsizetype i, QSize size);
+
+    const Frame &m_frame;
+    const ChartArea &m_area;
+    const ChartLines &m_lines;
+    Placer &m_placer;
+    PageBuilder &m_page;
+    QRect m_nameBounds;
+    QRect m_timeBounds;
+    int m_rise = 1;    // the step between the heights a name may take
+    int m_nearest = 0; // a name higher above its dot needs a leader
+    QList<std::pair<QString, QRect>> m_breakLabels;
+    QList<QRect> m_names;
+    QList<QRect> m_times;
+    QList<QRect> m_numbers;
+    QList<QLineF> m_leaders;
+    QList<qsizetype> m_marked;
+};
+
+QList<QRect> lowestFirst(QList<QRect> rects)
+{
+    std::stable_sort(rects.begin(), rects.end(),
+                     [](const QRect &a, const QRect &b) { return a.bottom() > b.bottom(); });
+    return rects;
+}
+
+// What the label of a break says: the kilometres and the means.
+QString breakText(const ProfilePoint &p)
+{
+    return kilometres(p.driven) + (p.vehicle == QLatin1Char('T')   ? kByTransfer
+                                   : p.vehicle == QLatin1Char('O') ? kByBicycle
+                                                                   : kByCar);
+}
+
+ChartLabels::ChartLabels(const Frame &frame, const ChartArea &area, const ChartLines &lines,
+                         Placer &placer, PageBuilder &page)
+    : m_frame(frame), m_area(area), m_lines(lines), m_placer(placer), m_page(page),
+      m_nameBounds(QPoint(frame.margin, frame.headerBottom),
+                   QPoint(frame.size.width() - frame.margin, area.bottom)),
+      m_timeBounds(QPoint(frame.margin, area.timeTop),
+                   QSize(frame.size.width() - 2 * frame.margin, kTimeRows * frame.labelHeight)),
+      m_rise(std::max(1, frame.labelHeight / 2)), m_nearest(kNameLevels * m_rise),
+      m_names(frame.stages.size()), m_times(frame.stages.size()), m_numbers(frame.stages.size()),
+      m_leaders(frame.stages.size())
+{
+}
+
+// Rectangles of a text of `size` at each of `xs`, from bottom edge
+// `bottoms[k]` up to the header by half lines.
+QList<QRect> ChartLabels::stack(const QList<int> &xs, const QList<int> &bottoms, QSize size) const
+{
+    QList<QRect> out;
+    for (qsizetype k = 0; k < xs.size(); ++k) {
+        for (int y = bottoms[k] - size.height(); y >= m_frame.headerBottom; y -= m_rise)
+            out << QRect(QPoint(xs[k], y), size);
+    }
+    return out;
+}
+
+// Above the point `at` and clear of the line over their width: centred, to
+// the right, to the left, close above the dot; a stage that must keep its
+// label then has the lowest of them, however high.
+QList<QRect> ChartLabels::above(QPoint at, QSize size, bool keep) const
+{
+    const Frame &f = m_frame;
+    const QList<int> xs{at.x() - size.width() / 2, at.x() + f.dotRadius,
+                        at.x() - f.dotRadius - size.width()};
+    QList<int> bottoms;
+    for (int x : xs) {
+        const double over = lineTop(m_lines.lineF, x - f.pen, x + size.width() + f.pen);
+        const int clear = std::isinf(over) ? m_area.bottom : int(std::floor(over)) - f.pen - f.gap;
+        bottoms << std::min(clear, at.y() - f.dotRadius - f.gap);
+    }
+    const QList<QRect> all = stack(xs, bottoms, size);
+    QList<QRect> near = all;
+    near.removeIf(
+        [&](const QRect &r) { return at.y() - f.dotRadius - f.gap - r.bottom() > m_nearest; });
+    return keep ? near + lowestFirst(all) : near;
+}
+
+// A kept name far above its dot is tied to it by a leader that crosses no
+// text.
+QLineF ChartLabels::leaderOf(const QRect &name, QPoint at) const
+{
+    const Frame &f = m_frame;
+    if (at.y() - f.dotRadius - f.gap - name.bottom() <= m_nearest)
+        return QLineF();
+    QLineF leader(QPointF(std::clamp(at.x(), name.left(), name.right()), name.bottom() + f.gap),
+                  at);
+    leader.setLength(leader.length() - 2 * f.dotRadius);
+    return leader;
+}
+
+// A number below its dot is tied to it from its top.
+QLineF ChartLabels::tieBelow(QPoint at, const QRect &number) const
+{
+    QLineF leader(at, QPointF(number.center().x(), number.top() - m_frame.gap));
+    leader = QLineF(leader.p2(), leader.p1());
+    leader.setLength(std::max(0.0, leader.length() - 2 * m_frame.dotRadius));
+    return leader;
+}
+
+// The first place above the dot at `at` for a text of `size` whose leader,
+// if it needs one, crosses no text; a null rectangle when there is none.
+QRect ChartLabels::findAbove(QPoint at, QSize size, bool keep) const
+{
+    return m_placer.find(above(at, size, keep), m_nameBounds, [&](const QRect &r) {
+        const QLineF leader = leaderOf(r, at);
+        return leader.isNull() || m_placer.isClear(leader);
+    });
+}
+
+// The first place in the rows below the axis for a time of `size` under the
+// dot at `at`.
+QRect ChartLabels::findTime(QPoint at, QSize size) const
+{
+    QList<QRect> candidates;
+    for (int row = 0; row < kTimeRows; ++row) {
+        for (int x : {at.x() - size.width() / 2, at.x() - m_frame.dotRadius,
+                      at.x() + m_frame.dotRadius - size.width()})
+            candidates << QRect(QPoint(x, m_area.timeTop + row * m_frame.labelHeight), size);
+    }
+    return m_placer.find(candidates, m_timeBounds);
+}
+
+// A break's label stands on the axis by its strokes, under the line when
+// there is room, above it when not.
+void ChartLabels::placeBreakLabels()
+{
+    const DistanceAxis &axis = m_area.axis;
+    const int tick = m_lines.tick;
     for (qsizetype b = 0; b < axis.drives.size(); ++b) {
-        const ProfilePoint &p = *axis.drives[b];
-        const QString text =
-            kilometres(p.driven) + (p.vehicle == QLatin1Char('T')   ? kByTransfer
-                                    : p.vehicle == QLatin1Char('O') ? kByBicycle
-                                                                    : kByCar);
-        const QSize size = page.size(text, kLabelSize);
+        const QString text = breakText(*axis.drives[b]);
+        const QSize size = m_page.size(text, kLabelSize);
         const int x = axis.breakX(b);
-        const int onAxis = bottom - tick - f.pen - f.gap;
-        const QRect r = placer.find(
+        const int onAxis = m_area.bottom - tick - m_frame.pen - m_frame.gap;
+        const QRect r = m_placer.find(
             lowestFirst(stack({x - size.width() / 2, x + 2 * tick, x - 2 * tick - size.width()},
                               {onAxis, onAxis, onAxis}, size)),
-            nameBounds);
+            m_nameBounds);
         if (!r.isNull()) {
-            placer.block(r);
-            breakLabels.append({text, r});
+            m_placer.block(r);
+            m_breakLabels.append({text, r});
         }
     }
+}
 
-    // A stage's label: its name above the line, its time below the axis.
-    const QRect timeBounds(QPoint(f.margin, timeTop),
-                           QSize(width - 2 * f.margin, kTimeRows * f.labelHeight));
-    QList<QRect> names(f.stages.size());
-    QList<QRect> times(f.stages.size());
-    QList<QLineF> leaders(f.stages.size());
-    auto label = [&](qsizetype i, bool keep) {
-        const Stage &s = f.stages[i];
-        const QPoint at = dots[i];
-        QRect name, time;
-        if (!s.point->place.isEmpty()) {
-            name = placer.find(above(at, page.size(s.point->place, kLabelSize), keep), nameBounds,
-                               [&](const QRect &r) {
-                                   const QLineF leader = leaderOf(r, at);
-                                   return leader.isNull() || placer.isClear(leader);
-                               });
-            if (name.isNull())
-                return false;
-        }
-        if (!s.time.isEmpty()) {
-            const QSize size = page.size(s.time, kLabelSize);
-            QList<QRect> candidates;
-            for (int row = 0; row < kTimeRows; ++row) {
-                for (int x : {at.x() - size.width() / 2, at.x() - f.dotRadius,
-                              at.x() + f.dotRadius - size.width()})
-                    candidates << QRect(QPoint(x, timeTop + row * f.labelHeight), size);
-            }
-            time = placer.find(candidates, timeBounds);
-            if (time.isNull())
-                return false;
-        }
-        for (const QRect &r : {name, time}) {
-            if (!r.isNull())
-                placer.block(r);
-        }
-        if (!name.isNull())
-            leaders[i] = leaderOf(name, at);
-        if (!leaders[i].isNull())
-            placer.block(leaders[i]);
-        names[i] = name;
-        times[i] = time;
-        return true;
-    };
+// A stage's label: its name above the line, its time below the axis, both
+// or neither.
+bool ChartLabels::label(qsizetype i, bool keep)
+{
+    const Stage &s = m_frame.stages[i];
+    const QPoint at = m_lines.dots[i];
+    QRect name, time;
+    if (!s.point->place.isEmpty()) {
+        name = findAbove(at, m_page.size(s.point->place, kLabelSize), keep);
+        if (name.isNull())
+            return false;
+    }
+    if (!s.time.isEmpty()) {
+        time = findTime(at, m_page.size(s.time, kLabelSize));
+        if (time.isNull())
+            return false;
+    }
+    for (const QRect &r : {name, time}) {
+        if (!r.isNull())
+            m_placer.block(r);
+    }
+    if (!name.isNull())
+        m_leaders[i] = leaderOf(name, at);
+    if (!m_leaders[i].isNull())
+        m_placer.block(m_leaders[i]);
+    m_names[i] = name;
+    m_times[i] = time;
+    return true;
+}
+
+QList<qsizetype> ChartLabels::placeStageLabels()
+{
     QList<qsizetype> unlabelled;
-    const QList<qsizetype> kept = keptStages(f.stages);
+    const QList<qsizetype> kept = keptStages(m_frame.stages);
     for (qsizetype i : kept) {
         if (!label(i, true))
             unlabelled.append(i);
     }
-    for (qsizetype i = 0; i < f.stages.size(); ++i) {
+    for (qsizetype i = 0; i < m_frame.stages.size(); ++i) {
         if (!kept.contains(i) && !label(i, false))
             unlabelled.append(i);
     }
-    wanted = int(unlabelled.size());
+    return unlabelled;
+}
 
-    // The others get a number by their dot, as many as the legend lists.
-    const qsizetype capacity = qsizetype(legendRows) * f.legendColumns;
-    const QSize numberSize = page.size(QString::number(f.stages.size()), kMarkSize);
-    QList<QRect> numbers(f.stages.size());
-    QList<qsizetype> marked;
-    const int r = f.dotRadius + 1;
+// The first place for stage `i`'s number of `size`: by its dot, or tied to
+// it by a leader, which this sets.
+QRect ChartLabels::findNumber(qsizetype i, QSize size)
+{
+    const QPoint at = m_lines.dots[i];
+    const int r = m_frame.dotRadius + 1;
+    const int w = size.width();
+    const int h = size.height();
+    QRect n = m_placer.find(
+        {QRect(at.x() + r, at.y() - r - h, w, h), QRect(at.x() - r - w, at.y() - r - h, w, h),
+         QRect(at.x() + r, at.y() + r, w, h), QRect(at.x() - r - w, at.y() + r, w, h)},
+        m_nameBounds);
+    if (!n.isNull())
+        return n;
+    // Where lines crowd the dot, the number stands higher, tied to it.
+    n = findAbove(at, size, true);
+    if (!n.isNull()) {
+        m_leaders[i] = leaderOf(n, at);
+        return n;
+    }
+    // Or below it, where a summit leaves room between its slopes.
+    QList<QRect> below;
+    for (int k = 1; k <= kNumberDrops; ++k) {
+        for (int x : {at.x() - w / 2, at.x() + w, at.x() - 2 * w})
+            below << QRect(x, at.y() + r + k * h, w, h);
+    }
+    n = m_placer.find(below, m_nameBounds,
+                      [&](const QRect &rect) { return m_placer.isClear(tieBelow(at, rect)); });
+    if (!n.isNull())
+        m_leaders[i] = tieBelow(at, n);
+    return n;
+}
+
+void ChartLabels::placeNumbers(const QList<qsizetype> &unlabelled, qsizetype capacity)
+{
+    const QSize size = m_page.size(QString::number(m_frame.stages.size()), kMarkSize);
     for (qsizetype i : unlabelled) {
-        if (marked.size() >= capacity)
+        if (m_marked.size() >= capacity)
             break;
-        const QPoint at = dots[i];
-        const int w = numberSize.width();
-        const int h = numberSize.height();
-        QRect n = placer.find(
-            {QRect(at.x() + r, at.y() - r - h, w, h), QRect(at.x() - r - w, at.y() - r - h, w, h),
-             QRect(at.x() + r, at.y() + r, w, h), QRect(at.x() - r - w, at.y() + r, w, h)},
-            nameBounds);
-        // Where lines crowd the dot, the number stands higher, tied to it.
-        if (n.isNull()) {
-            n = placer.find(above(at, numberSize, true), nameBounds, [&](const QRect &rect) {
-                const QLineF leader = leaderOf(rect, at);
-                return leader.isNull() || placer.isClear(leader);
-            });
-            if (!n.isNull())
-                leaders[i] = leaderOf(n, at);
-        }
-        // Or below it, where a summit leaves room between its slopes.
-        const auto tieBelow = [&](const QRect &rect) {
-            QLineF leader(at, QPointF(rect.center().x(), rect.top() - f.gap));
-            leader = QLineF(leader.p2(), leader.p1());
-            leader.setLength(std::max(0.0, leader.length() - 2 * f.dotRadius));
-            return leader;
-        };
-        if (n.isNull()) {
-            QList<QRect> below;
-            for (int k = 1; k <= kNumberDrops; ++k) {
-                for (int x : {at.x() - w / 2, at.x() + w, at.x() - 2 * w})
-                    below << QRect(x, at.y() + r + k * h, w, h);
-            }
-            n = placer.find(below, nameBounds,
-                            [&](const QRect &rect) { return placer.isClear(tieBelow(rect)); });
-            if (!n.isNull())
-                leaders[i] = tieBelow(n);
-        }
-        if (!leaders[i].isNull())
-            placer.block(leaders[i]);
+        const QRect n = findNumber(i, size);
+        if (!m_leaders[i].isNull())
+            m_placer.block(m_leaders[i]);
         if (n.isNull())
             continue;
-        placer.block(n);
-        numbers[i] = n;
-        marked.append(i);
+        m_placer.block(n);
+        m_numbers[i] = n;
+        m_marked.append(i);
     }
-    std::sort(marked.begin(), marked.end());
+    std::sort(m_marked.begin(), m_marked.end());
+}
 
-    for (const auto &[text, r] : breakLabels)
-        page.text(text, kLabelSize, kBlack, r.topLeft());
+void ChartLabels::draw()
+{
+    const Frame &f = m_frame;
+    for (const auto &[text, r] : m_breakLabels)
+        m_page.text(text, kLabelSize, kBlack, r.topLeft());
     QList<QString> numberTexts(f.stages.size());
-    for (qsizetype k = 0; k < marked.size(); ++k)
-        numberTexts[marked[k]] = QString::number(k + 1);
+    for (qsizetype k = 0; k < m_marked.size(); ++k)
+        numberTexts[m_marked[k]] = QString::number(k + 1);
     for (qsizetype i = 0; i < f.stages.size(); ++i) {
         const Stage &s = f.stages[i];
-        if (!leaders[i].isNull())
-            page.line(leaders[i].p1().toPoint(), leaders[i].p2().toPoint(), kLeaderGrey,
-                      std::max(1, f.pen / 2));
-        if (!names[i].isNull())
-            page.text(s.point->place, kLabelSize, kBlack, names[i].topLeft());
-        if (!times[i].isNull())
-            page.text(s.time, kLabelSize, kRed, times[i].topLeft());
-        if (!numbers[i].isNull()) {
+        if (!m_leaders[i].isNull())
+            m_page.line(m_leaders[i].p1().toPoint(), m_leaders[i].p2().toPoint(), kLeaderGrey,
+                        std::max(1, f.pen / 2));
+        if (!m_names[i].isNull())
+            m_page.text(s.point->place, kLabelSize, kBlack, m_names[i].topLeft());
+        if (!m_times[i].isNull())
+            m_page.text(s.time, kLabelSize, kRed, m_times[i].topLeft());
+        if (!m_numbers[i].isNull()) {
             // Left of the dot, the number ends against it.
+            const QRect &n = m_numbers[i];
             const QString &text = numberTexts[i];
-            const int x = numbers[i].left() < dots[i].x()
-                              ? numbers[i].right() + 1 - page.size(text, kMarkSize).width()
-                              : numbers[i].left();
-            page.text(text, kMarkSize, kBlack, QPoint(x, numbers[i].top()));
+            const int x = n.left() < m_lines.dots[i].x()
+                              ? n.right() + 1 - m_page.size(text, kMarkSize).width()
+                              : n.left();
+            m_page.text(text, kMarkSize, kBlack, QPoint(x, n.top()));
         }
     }
+}
 
-    // The legend, by columns: number, place, time.
-    if (!marked.isEmpty()) {
-        const LegendColumns c = legendColumns(f.stages, marked, f.gap, page);
-        const qsizetype rows = ceilDiv(marked.size(), c.across(width - 2 * f.margin));
-        for (qsizetype k = 0; k < marked.size(); ++k) {
-            const Stage &s = f.stages[marked[k]];
-            const int x = f.margin + int(k / rows) * c.pitch();
-            const int y = legendTop + f.gap + int(k % rows) * f.labelHeight;
-            const QString &number = numberTexts[marked[k]];
-            page.text(number, kLabelSize, kBlack,
-                      QPoint(x + c.number - page.size(number, kLabelSize).width(), y));
-            page.text(s.point->place, kLabelSize, kBlack, QPoint(x + c.number + 2 * f.gap, y));
-            page.text(s.time, kLabelSize, kRed, QPoint(x + c.number + c.place + 4 * f.gap, y));
-        }
+// The legend, by columns: number, place, time.
+void drawLegend(PageBuilder &page, const Frame &f, const ChartArea &a,
+                const QList<qsizetype> &marked)
+{
+    if (marked.isEmpty())
+        return;
+    const LegendColumns c = legendColumns(f.stages, marked, f.gap, page);
+    const qsizetype rows = ceilDiv(marked.size(), c.across(f.size.width() - 2 * f.margin));
+    for (qsizetype k = 0; k < marked.size(); ++k) {
+        const Stage &s = f.stages[marked[k]];
+        const int x = f.margin + int(k / rows) * c.pitch();
+        const int y = a.legendTop + f.gap + int(k % rows) * f.labelHeight;
+        const QString number = QString::number(k + 1);
+        page.text(number, kLabelSize, kBlack,
+                  QPoint(x + c.number - page.size(number, kLabelSize).width(), y));
+        page.text(s.point->place, kLabelSize, kBlack, QPoint(x + c.number + 2 * f.gap, y));
+        page.text(s.time, kLabelSize, kRed, QPoint(x + c.number + c.place + 4 * f.gap, y));
     }
+}
+
+// The chart, its labels and its legend of `legendRows` rows, or nothing when
+// there is no room for a chart. `wanted` is the number of stages that found
+// no room for their labels.
+QList<Op> chartLayout(const Frame &f, int legendRows, const TextMetrics &metrics, int &wanted)
+{
+    PageBuilder page(metrics);
+    const std::optional<ChartArea> area = chartArea(f, legendRows, page);
+    if (!area)
+        return {};
+    const ChartLines lines = chartLines(f, *area);
+    Placer placer(f.pen / 2.0 + 1, f.gap);
+    blockLines(placer, lines, f.dotRadius);
+    drawGraduations(page, placer, f, *area);
+    drawLines(page, lines, f.pen);
+
+    ChartLabels labels(f, *area, lines, placer, page);
+    labels.placeBreakLabels();
+    const QList<qsizetype> unlabelled = labels.placeStageLabels();
+    wanted = int(unlabelled.size());
+    labels.placeNumbers(unlabelled, qsizetype(legendRows) * f.legendColumns);
+    labels.draw();
+    drawLegend(page, f, *area, labels.marked());
     return page.take();
+}
+
+// Header: the title on the left, the date on the right, or below it when
+// they would meet, the totals below. Returns the header's bottom.
+int layoutHeader(PageBuilder &page, const ProfileHeader &header, const QSize &size, int margin,
+                 int gap)
+{
+    const QSize titleSize = page.size(header.title, kTitleSize);
+    page.text(header.title, kTitleSize, kBlue, QPoint(margin, margin));
+    const QSize dateSize = page.size(header.date, kDateSize);
+    const bool dateBelow =
+        margin + titleSize.width() + gap > size.width() - margin - dateSize.width();
+    const int dateBottom = margin + titleSize.height() + (dateBelow ? gap + dateSize.height() : 0);
+    page.text(header.date, kDateSize, kBlack,
+              QPoint(size.width() - margin - dateSize.width(), dateBottom - dateSize.height()));
+    int y = std::max(margin + titleSize.height(), dateBottom) + gap;
+    const QString totals = RouteSheet::kClimbLabel + metres(header.totals.climb) +
+                           QStringLiteral("    ") + RouteSheet::kDescentLabel +
+                           metres(header.totals.descent);
+    page.text(totals, kTotalsSize, kBlack, QPoint(margin, y));
+    y += page.size(totals, kTotalsSize).height() + gap;
+    return y;
+}
+
+// Measures what every layout of the chart shares, from the points, the
+// ground and the page.
+void measureFrame(Frame &f, const PageBuilder &page)
+{
+    f.labelHeight = page.size(QStringLiteral("0"), kLabelSize).height();
+    f.graduationHeight = page.size(QStringLiteral("0"), kGraduationSize).height();
+    f.dotRadius = kDotPens * f.pen / 2 + 1;
+    f.clearance = f.gap + f.dotRadius;
+    // Below the lowest altitude, whose graduation stands half below the axis.
+    f.below = std::max(f.clearance, f.graduationHeight / 2 + f.gap);
+    f.lowest = f.points.first().altitude;
+    f.highest = f.lowest;
+    qint64 farthest = kShortestDistanceAxis;
+    for (const ProfilePoint &p : f.points) {
+        f.lowest = std::min(f.lowest, p.altitude);
+        f.highest = std::max(f.highest, p.altitude);
+        farthest = std::max(farthest, p.distance);
+    }
+    for (const QPointF &g : f.ground) {
+        f.lowest = std::min(f.lowest, qint64(std::floor(g.y())));
+        f.highest = std::max(f.highest, qint64(std::ceil(g.y())));
+    }
+    f.lastDistanceHalf =
+        page.size(kilometres(ceilDiv(farthest, kShortestDistanceStep) * kShortestDistanceStep),
+                  kGraduationSize)
+            .width() /
+        2;
+    QList<qsizetype> every(f.stages.size());
+    std::iota(every.begin(), every.end(), 0);
+    const int inside = f.size.width() - 2 * f.margin;
+    f.legendColumns = legendColumns(f.stages, every, f.gap, page).across(inside);
+    const int chartHeight = f.size.height() - f.margin - kTimeRows * f.labelHeight -
+                            f.graduationHeight - 2 * f.gap - f.below -
+                            (f.headerBottom + 2 * f.labelHeight + 2 * f.gap + kDotPens * f.pen);
+    f.maximumLegendRows =
+        std::max(0, std::min(int(f.size.height() * kLegendShare), chartHeight / 2) / f.labelHeight);
+}
+
+// The chart with a legend that takes the rows its marks need, which in turn
+// depend on the chart's height that it leaves.
+QList<Op> chartWithLegend(const Frame &f, const TextMetrics &metrics)
+{
+    QList<Op> chart;
+    int rows = 0;
+    for (int pass = 0; pass < kLegendPasses; ++pass) {
+        int wanted = 0;
+        QList<Op> attempt = chartLayout(f, rows, metrics, wanted);
+        if (attempt.isEmpty())
+            break;
+        chart = std::move(attempt);
+        const int needed = std::min(f.maximumLegendRows, int(ceilDiv(wanted, f.legendColumns)));
+        if (needed <= rows)
+            break;
+        rows = needed;
+    }
+    return chart;
 }
 
 } // namespace
@@ -916,77 +1210,13 @@ QList<SheetOperation> profileLayout(const QList<ProfilePoint> &points, const Pro
     const int margin = int(std::lround(shorter * kMarginShare));
     const int gap = std::max(1, int(std::lround(shorter * kGapShare)));
     const int pen = std::max(kMinimumPen, size.width() / kWidthPerPen);
-
-    // Header: the title on the left, the date on the right, or below it when
-    // they would meet, the totals below.
-    const QSize titleSize = page.size(header.title, kTitleSize);
-    page.text(header.title, kTitleSize, kBlue, QPoint(margin, margin));
-    const QSize dateSize = page.size(header.date, kDateSize);
-    const bool dateBelow =
-        margin + titleSize.width() + gap > size.width() - margin - dateSize.width();
-    const int dateBottom = margin + titleSize.height() + (dateBelow ? gap + dateSize.height() : 0);
-    page.text(header.date, kDateSize, kBlack,
-              QPoint(size.width() - margin - dateSize.width(), dateBottom - dateSize.height()));
-    int y = std::max(margin + titleSize.height(), dateBottom) + gap;
-    const QString totals = RouteSheet::kClimbLabel + metres(header.totals.climb) +
-                           QStringLiteral("    ") + RouteSheet::kDescentLabel +
-                           metres(header.totals.descent);
-    page.text(totals, kTotalsSize, kBlack, QPoint(margin, y));
-    y += page.size(totals, kTotalsSize).height() + gap;
-
+    const int headerBottom = layoutHeader(page, header, size, margin, gap);
     if (points.size() < kMinimumPoints) {
-        page.text(kTooFewAltitudes, kTotalsSize, kRed, QPoint(margin, y + gap));
+        page.text(kTooFewAltitudes, kTotalsSize, kRed, QPoint(margin, headerBottom + gap));
         return page.take();
     }
 
-    Frame f{points, header.ground, stagesOf(points), size, margin, gap, pen, y};
-    f.labelHeight = page.size(QStringLiteral("0"), kLabelSize).height();
-    f.graduationHeight = page.size(QStringLiteral("0"), kGraduationSize).height();
-    f.dotRadius = kDotPens * pen / 2 + 1;
-    f.clearance = gap + f.dotRadius;
-    // Below the lowest altitude, whose graduation stands half below the axis.
-    f.below = std::max(f.clearance, f.graduationHeight / 2 + gap);
-    f.lowest = points.first().altitude;
-    f.highest = f.lowest;
-    qint64 farthest = kShortestDistanceAxis;
-    for (const ProfilePoint &p : points) {
-        f.lowest = std::min(f.lowest, p.altitude);
-        f.highest = std::max(f.highest, p.altitude);
-        farthest = std::max(farthest, p.distance);
-    }
-    for (const QPointF &g : header.ground) {
-        f.lowest = std::min(f.lowest, qint64(std::floor(g.y())));
-        f.highest = std::max(f.highest, qint64(std::ceil(g.y())));
-    }
-    f.lastDistanceHalf =
-        page.size(kilometres(ceilDiv(farthest, kShortestDistanceStep) * kShortestDistanceStep),
-                  kGraduationSize)
-            .width() /
-        2;
-    QList<qsizetype> every(f.stages.size());
-    std::iota(every.begin(), every.end(), 0);
-    f.legendColumns = legendColumns(f.stages, every, gap, page).across(size.width() - 2 * margin);
-    const int chartHeight = size.height() - margin - kTimeRows * f.labelHeight -
-                            f.graduationHeight - 2 * gap - f.below -
-                            (y + 2 * f.labelHeight + 2 * gap + kDotPens * pen);
-    f.maximumLegendRows =
-        std::max(0, std::min(int(size.height() * kLegendShare), chartHeight / 2) / f.labelHeight);
-
-    // The legend takes the rows its marks need, which in turn depend on the
-    // chart's height that it leaves.
-    QList<Op> ops = page.take();
-    QList<Op> chart;
-    int rows = 0;
-    for (int pass = 0; pass < kLegendPasses; ++pass) {
-        int wanted = 0;
-        QList<Op> attempt = chartLayout(f, rows, metrics, wanted);
-        if (attempt.isEmpty())
-            break;
-        chart = std::move(attempt);
-        const int needed = std::min(f.maximumLegendRows, int(ceilDiv(wanted, f.legendColumns)));
-        if (needed <= rows)
-            break;
-        rows = needed;
-    }
-    return ops + chart;
+    Frame f{points, header.ground, stagesOf(points), size, margin, gap, pen, headerBottom};
+    measureFrame(f, page);
+    return page.take() + chartWithLegend(f, metrics);
 }
