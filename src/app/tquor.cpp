@@ -127,7 +127,7 @@ void TQuor::connectRouteDialog(TQuorrte &rte)
 
 void TQuor::buildMenus()
 {
-    auto action = [this](QMenu *menu, const QString &name, const QString &caption, int help) {
+    auto action = [](QMenu *menu, const QString &name, const QString &caption, int help) {
         QAction *a = menu->addAction(caption);
         a->setObjectName(name);
         setHelp(a, help);
