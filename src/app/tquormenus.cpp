@@ -39,10 +39,6 @@ void TQuor::buildMenus()
         setHelp(a, help);
         return a;
     };
-    auto guardedSlot = [this](QAction *a, void (TQuor::*handler)()) {
-        connect(a, &QAction::triggered, this,
-                [this, handler] { guarded(m_platform, this, [&] { (this->*handler)(); }); });
-    };
 
     Projet1 = menuBar()->addMenu(QStringLiteral("&Projet"));
     Projet1->setObjectName(QStringLiteral("Projet1"));
@@ -54,7 +50,6 @@ void TQuor::buildMenus()
     // Beside the project's own commands: the elevation model it uses.
     ModeleTerrain1 = action(Projet1, QStringLiteral("ModeleTerrain1"), TerrainCommand::kCaption,
                             HelpContext::Map);
-    guardedSlot(ModeleTerrain1, &TQuor::ModeleTerrain1Click);
     Projet1->addSeparator();
     Quitter2 =
         action(Projet1, QStringLiteral("Quitter2"), QStringLiteral("&Quitter"), HelpContext::Main);
@@ -120,6 +115,18 @@ void TQuor::buildMenus()
         action(N1, QStringLiteral("APropos1"), QStringLiteral("&A Propos"), HelpContext::Main);
     Aides1 = action(N1, QStringLiteral("Aides1"), QStringLiteral("A&ides"), HelpContext::Main);
 
+    connectMenus();
+}
+
+// Every command runs its handler through the guard, which shows what fails.
+void TQuor::connectMenus()
+{
+    auto guardedSlot = [this](QAction *a, void (TQuor::*handler)()) {
+        connect(a, &QAction::triggered, this,
+                [this, handler] { guarded(m_platform, this, [&] { (this->*handler)(); }); });
+    };
+
+    guardedSlot(ModeleTerrain1, &TQuor::ModeleTerrain1Click);
     guardedSlot(Ouvrir1, &TQuor::Ouvrir1Click);
     guardedSlot(Nouveau1, &TQuor::Nouveau1Click);
     guardedSlot(Quitter2, &TQuor::Quitter2Click);
