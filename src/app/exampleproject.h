@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QByteArray>
 #include <QImage>
 #include <QString>
 
@@ -62,9 +61,6 @@ void remember(const QString &programDirectory);
 // The map, drawn from the terrain: contour lines every 10 m, a kilometre
 // grid, water, roads, paths and names.
 QImage drawMap();
-
-// A JPEG file of `image` whose JFIF header gives `dotsPerInch` both ways.
-QByteArray encodeJpeg(const QImage &image, quint16 dotsPerInch, int quality);
 
 // The terrain's altitude in metres at a UTM position of the map.
 double altitude(double easting, double northing);

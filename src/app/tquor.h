@@ -130,6 +130,7 @@ private:
     void FormCreate(const QString &programDirectory);
     void FormClose();
     void buildMenus();
+    void connectMenus();
     void buildGrids();
     // The open itinerary's profile, as the route sheet would print it now.
     std::pair<QList<ProfilePoint>, ProfileHeader> currentProfile() const;
