@@ -29,7 +29,9 @@ std::vector<double> lengths(const std::vector<WalkPoint> &points, const std::vec
 // the time of the computer it is read on.
 qint64 utcMs(const QDateTime &time);
 
-// The altitudes of the walk's points where the track or the model has one.
+// The altitude of each point that the track (when its altitudes are the ones
+// asked for) or the model gives, counted in the walk's terrainAltitudes when
+// it is the model's; none elsewhere.
 std::vector<std::optional<double>> rawAltitudes(const GpxPath &track,
                                                 const std::vector<WalkPoint> &points,
                                                 Altitudes altitudes, const AltitudeLookup &terrain,
