@@ -25,7 +25,6 @@ constexpr int kOverviewChunkBytes = 1024 * 1024;
 // The error of the approximate transformation, in output pixels: gdalwarp's.
 constexpr double kMaxTransformError = 0.125;
 constexpr char kPipeline[] = "+proj=pipeline";
-constexpr double kHalfTurn = 180.0;
 constexpr double kTurn = 360.0;
 
 struct WarpOptionsDeleter

@@ -2,63 +2,24 @@
 
 #include "data/quorerror.h"
 #include "gps/coordinates.h"
+#include "recordedwalksteps.h"
 
 #include <QDateTime>
 
 #include <algorithm>
-#include <cmath>
 
 namespace RecordedWalks {
 
 namespace {
 
-constexpr double kMsPerSecond = 1000.0;
-constexpr double kMetresPerKilometre = 1000.0;
 constexpr qint64 kMinutesPerHour = 60;
 constexpr double kSecondsPerMinute = 60.0;
-constexpr double kSecondsPerHour = 3600.0;
-constexpr double kMetresPerSecondPerKmh = 1 / 3.6;
-// Near a stop's middle the walker stood within this distance: the points
-// farther at its ends, or still coming nearer, were the walk arriving and
-// leaving.
-constexpr double kStopRadiusMetres = 5;
 // The points done between two words to the progress.
 constexpr int kProgressStep = 1 << 12;
 
 QString quoted(const QString &name)
 {
     return QStringLiteral("« %1 »").arg(name);
-}
-
-double seconds(const WalkPoint &a, const WalkPoint &b)
-{
-    return double(b.ms - a.ms) / kMsPerSecond;
-}
-
-// Geodesic lengths between points[from[i]] and points[to[i]].
-std::vector<double> lengths(const std::vector<WalkPoint> &points, const std::vector<int> &from,
-                            const std::vector<int> &to)
-{
-    std::vector<Coordinates::LatLon> pairs;
-    pairs.reserve(2 * from.size());
-    for (std::size_t i = 0; i < from.size(); ++i) {
-        pairs.push_back({points[from[i]].latitude, points[from[i]].longitude});
-        pairs.push_back({points[to[i]].latitude, points[to[i]].longitude});
-    }
-    const std::vector<double> all = Coordinates::geodesicLengths(pairs);
-    std::vector<double> out(from.size());
-    for (std::size_t i = 0; i < from.size(); ++i)
-        out[i] = all[2 * i];
-    return out;
-}
-
-// GPX times are UTC: one written without its zone is read as UTC, never as
-// the time of the computer it is read on.
-qint64 utcMs(const QDateTime &time)
-{
-    if (time.timeZone().id() == QTimeZone::systemTimeZoneId())
-        return QDateTime(time.date(), time.time(), QTimeZone::utc()).toMSecsSinceEpoch();
-    return time.toMSecsSinceEpoch();
 }
 
 // The timed points in order; duplicated times dropped, and the track cut
@@ -159,255 +120,31 @@ std::vector<double> dropJumps(std::vector<WalkPoint> &points, RecordedWalk &walk
     return walk.jumps > 0 ? consecutiveLengths(points) : step;
 }
 
-bool isEarthly(double metres)
-{
-    return std::isfinite(metres) && metres >= kLowestAltitude && metres <= kHighestAltitude;
-}
+} // namespace
 
-// The altitude of each point: recorded, from the model, or interpolated along
-// the walk between its neighbours; false when no point has any.
-bool fillAltitudes(std::vector<WalkPoint> &points, const std::vector<std::optional<double>> &raw)
+std::vector<double> lengths(const std::vector<WalkPoint> &points, const std::vector<int> &from,
+                            const std::vector<int> &to)
 {
-    std::vector<std::size_t> known;
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        if (raw[i])
-            known.push_back(i);
+    std::vector<Coordinates::LatLon> pairs;
+    pairs.reserve(2 * from.size());
+    for (std::size_t i = 0; i < from.size(); ++i) {
+        pairs.push_back({points[from[i]].latitude, points[from[i]].longitude});
+        pairs.push_back({points[to[i]].latitude, points[to[i]].longitude});
     }
-    if (known.empty())
-        return false;
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        const auto next = std::lower_bound(known.begin(), known.end(), i);
-        if (next != known.end() && *next == i) {
-            points[i].altitude = *raw[i];
-        } else if (next == known.begin()) {
-            points[i].altitude = *raw[*next];
-        } else if (next == known.end()) {
-            points[i].altitude = *raw[known.back()];
-        } else {
-            const std::size_t a = *(next - 1);
-            const std::size_t b = *next;
-            const double span = points[b].distance - points[a].distance;
-            const double t = span > 0 ? (points[i].distance - points[a].distance) / span : 0.5;
-            points[i].altitude = *raw[a] + t * (*raw[b] - *raw[a]);
-        }
-    }
-    return true;
-}
-
-std::vector<std::optional<double>> rawAltitudes(const GpxPath &track,
-                                                const std::vector<WalkPoint> &points,
-                                                Altitudes altitudes, const AltitudeLookup &terrain,
-                                                RecordedWalk &walk)
-{
-    // The points kept are the track's timed ones, in order: match them up by
-    // their times, which are now strictly increasing.
-    std::vector<std::optional<double>> raw(points.size());
-    if (altitudes == Altitudes::Recorded) {
-        std::size_t k = 0;
-        for (const GpxPoint &p : track.points) {
-            if (k == points.size())
-                break;
-            if (!p.time.isValid() || utcMs(p.time) != points[k].ms ||
-                p.latitude != points[k].latitude || p.longitude != points[k].longitude)
-                continue;
-            if (p.elevation && isEarthly(*p.elevation))
-                raw[k] = *p.elevation;
-            ++k;
-        }
-    }
-    if (!terrain)
-        return raw;
-    std::vector<WalkPosition> missing;
-    std::vector<std::size_t> where;
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        if (!raw[i]) {
-            missing.push_back({points[i].latitude, points[i].longitude});
-            where.push_back(i);
-        }
-    }
-    if (missing.empty())
-        return raw;
-    const std::vector<std::optional<double>> found = terrain(missing);
-    for (std::size_t k = 0; k < where.size() && k < found.size(); ++k) {
-        if (found[k] && isEarthly(*found[k])) {
-            raw[where[k]] = found[k];
-            ++walk.terrainAltitudes;
-        }
-    }
-    return raw;
-}
-
-// A moving average over kSmoothingSeconds either side of each point.
-void smooth(std::vector<WalkPoint> &points)
-{
-    const qint64 half = qint64(kSmoothingSeconds * kMsPerSecond);
-    std::vector<double> sums(points.size() + 1, 0.0);
-    for (std::size_t i = 0; i < points.size(); ++i)
-        sums[i + 1] = sums[i] + points[i].altitude;
-    std::vector<double> smoothed(points.size());
-    std::size_t low = 0;
-    std::size_t high = 0;
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        while (points[low].ms < points[i].ms - half)
-            ++low;
-        while (high + 1 < points.size() && points[high + 1].ms <= points[i].ms + half)
-            ++high;
-        smoothed[i] = (sums[high + 1] - sums[low]) / double(high + 1 - low);
-    }
-    for (std::size_t i = 0; i < points.size(); ++i)
-        points[i].altitude = smoothed[i];
-}
-
-// Every span of at least kStopSeconds over which the walker moved on by less
-// than kStopSpeedKmh is part of a stop; the stop's ends are then brought in
-// to the points near where the walker stood.
-std::vector<WalkStop> findStops(const std::vector<WalkPoint> &points)
-{
-    const qint64 window = qint64(kStopSeconds * kMsPerSecond);
-    std::vector<int> from;
-    std::vector<int> to;
-    std::size_t j = 0;
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        j = std::max(j, i + 1);
-        while (j < points.size() && points[j].ms - points[i].ms < window)
-            ++j;
-        if (j == points.size())
-            break;
-        from.push_back(int(i));
-        to.push_back(int(j));
-    }
-    const std::vector<double> moved = lengths(points, from, to);
-    const double stillSpeed = kStopSpeedKmh * kMetresPerSecondPerKmh;
-    // Spans as [first, last], merged where they overlap.
-    std::vector<std::pair<int, int>> spans;
-    for (std::size_t k = 0; k < from.size(); ++k) {
-        if (moved[k] >= stillSpeed * seconds(points[from[k]], points[to[k]]))
-            continue;
-        if (!spans.empty() && from[k] <= spans.back().second)
-            spans.back().second = std::max(spans.back().second, to[k]);
-        else
-            spans.emplace_back(from[k], to[k]);
-    }
-    std::vector<WalkStop> stops;
-    for (auto [first, last] : spans) {
-        const qint64 middle = (points[first].ms + points[last].ms) / 2;
-        int anchor = first;
-        while (anchor < last && points[anchor + 1].ms <= middle)
-            ++anchor;
-        std::vector<int> here;
-        std::vector<int> all;
-        for (int i = first; i <= last; ++i) {
-            here.push_back(anchor);
-            all.push_back(i);
-        }
-        const std::vector<double> off = lengths(points, here, all);
-        // Out of the radius, then while still drawing nearer (or going away)
-        // faster than a stop: a slow climb to the stop moves little a point.
-        const auto offAt = [&](int i) { return off[std::size_t(i - all.front())]; };
-        while (first < anchor &&
-               (offAt(first) > kStopRadiusMetres ||
-                offAt(first) >
-                    offAt(first + 1) + stillSpeed * seconds(points[first], points[first + 1])))
-            ++first;
-        while (
-            last > anchor &&
-            (offAt(last) > kStopRadiusMetres ||
-             offAt(last) > offAt(last - 1) + stillSpeed * seconds(points[last - 1], points[last])))
-            --last;
-        WalkStop stop{first, last, points[first].ms, points[last].ms};
-        if (stop.seconds() >= kStopSeconds)
-            stops.push_back(stop);
-    }
-    return stops;
-}
-
-bool inStop(const std::vector<WalkStop> &stops, int i)
-{
-    const auto s = std::upper_bound(stops.begin(), stops.end(), i,
-                                    [](int at, const WalkStop &stop) { return at < stop.first; });
-    return s != stops.begin() && i < std::prev(s)->last;
-}
-
-// Where the altitude turns by kTurnMetres or more, between first and last.
-std::vector<int> turns(const std::vector<WalkPoint> &points, int first, int last)
-{
-    std::vector<int> out;
-    int extreme = first;
-    int direction = 0; // 1 rising, -1 falling, 0 not yet known
-    for (int i = first + 1; i <= last; ++i) {
-        const double a = points[i].altitude;
-        const double e = points[extreme].altitude;
-        if (direction >= 0 && a > e) {
-            extreme = i;
-        } else if (direction <= 0 && a < e) {
-            extreme = i;
-        }
-        if (direction == 0) {
-            const double rise = a - points[first].altitude;
-            if (std::abs(rise) >= kTurnMetres) {
-                direction = rise > 0 ? 1 : -1;
-                extreme = i;
-            }
-        } else if (direction * (e - a) >= kTurnMetres) {
-            out.push_back(extreme);
-            direction = -direction;
-            extreme = i;
-        }
-    }
+    const std::vector<double> all = Coordinates::geodesicLengths(pairs);
+    std::vector<double> out(from.size());
+    for (std::size_t i = 0; i < from.size(); ++i)
+        out[i] = all[2 * i];
     return out;
 }
 
-WalkLeg makeLeg(const std::vector<WalkPoint> &points, int first, int last)
+qint64 utcMs(const QDateTime &time)
 {
-    WalkLeg leg;
-    leg.first = first;
-    leg.last = last;
-    leg.metres = points[last].distance - points[first].distance;
-    leg.height = points[last].altitude - points[first].altitude;
-    leg.seconds = seconds(points[first], points[last]);
-    const double hours = leg.seconds / kSecondsPerHour;
-    leg.tooFast = leg.metres > kFastestWalkKmh * kMetresPerKilometre * hours ||
-                  leg.height > kFastestClimbMetresPerHour * hours ||
-                  -leg.height > kFastestDescentMetresPerHour * hours;
-    return leg;
+    if (time.timeZone().id() == QTimeZone::systemTimeZoneId())
+        return QDateTime(time.date(), time.time(), QTimeZone::utc()).toMSecsSinceEpoch();
+    return time.toMSecsSinceEpoch();
 }
 
-// Legs of one stretch of walking without stop or gap.
-void addLegs(const std::vector<WalkPoint> &points, int first, int last, std::vector<WalkLeg> &out)
-{
-    std::vector<int> cuts{first};
-    for (const int t : turns(points, first, last)) {
-        if (t > cuts.back())
-            cuts.push_back(t);
-    }
-    if (last > cuts.back())
-        cuts.push_back(last);
-    for (std::size_t c = 0; c + 1 < cuts.size(); ++c) {
-        const int u = cuts[c];
-        const int v = cuts[c + 1];
-        const double length = points[v].distance - points[u].distance;
-        const int pieces = std::max(1, int(std::ceil(length / kLegMetres)));
-        int start = u;
-        for (int k = 1; k <= pieces; ++k) {
-            int end = v;
-            if (k < pieces) {
-                const double mark = points[u].distance + length * k / pieces;
-                const auto at =
-                    std::lower_bound(points.begin() + start, points.begin() + v, mark,
-                                     [](const WalkPoint &p, double d) { return p.distance < d; });
-                end = int(at - points.begin());
-            }
-            if (end <= start)
-                continue;
-            const WalkLeg leg = makeLeg(points, start, end);
-            if (leg.seconds >= kShortestLegSeconds)
-                out.push_back(leg);
-            start = end;
-        }
-    }
-}
-
-} // namespace
 } // namespace RecordedWalks
 
 QStringList RecordedWalk::notices(bool altitudesMatter) const
@@ -514,49 +251,6 @@ QList<RecordedWalk> fromDocument(const GpxDocument &document, const QString &fil
         }
     }
     return walks;
-}
-
-std::vector<WalkLeg> legs(const RecordedWalk &walk)
-{
-    std::vector<WalkLeg> out;
-    const std::vector<WalkPoint> &points = walk.points;
-    int start = 0;
-    std::size_t s = 0;
-    for (int i = 0; i + 1 < int(points.size()); ++i) {
-        if (s < walk.stops.size() && walk.stops[s].first == i) {
-            addLegs(points, start, i, out);
-            start = walk.stops[s].last;
-            i = start - 1;
-            ++s;
-            continue;
-        }
-        if (seconds(points[i], points[i + 1]) > kGapSeconds) {
-            addLegs(points, start, i, out);
-            start = i + 1;
-        }
-    }
-    if (!points.empty())
-        addLegs(points, start, int(points.size()) - 1, out);
-    return out;
-}
-
-Climbs climbs(const RecordedWalk &walk, int first, int last)
-{
-    Climbs out;
-    if (first >= last)
-        return out;
-    double reference = walk.points[first].altitude;
-    for (int i = first + 1; i <= last; ++i) {
-        const double delta = walk.points[i].altitude - reference;
-        if (delta >= kHysteresisMetres) {
-            out.climb += delta;
-            reference = walk.points[i].altitude;
-        } else if (-delta >= kHysteresisMetres) {
-            out.descent -= delta;
-            reference = walk.points[i].altitude;
-        }
-    }
-    return out;
 }
 
 QString localTimeText(qint64 ms, const QTimeZone &zone)
