@@ -15,7 +15,7 @@ using namespace RouteWindow;
 
 namespace {
 
-const QString kRoute = QStringLiteral("Crêtes");
+const QString kCrestRoute = QStringLiteral("Crêtes");
 
 // Every map is decoded in the background, and the worker waits at its start
 // until the test opens the gate or the decoding is cancelled.
@@ -62,9 +62,9 @@ private slots:
     void clickBeforeTheFullPictureLandsAsAfter()
     {
         HeldDecodes held;
-        f.writeRoutes({"Lac", "AA", kRoute, "AB"});
+        f.writeRoutes({"Lac", "AA", kCrestRoute, "AB"});
         f.openMap();
-        f.openRoute(kRoute);
+        f.openRoute(kCrestRoute);
         QVERIFY(f.session().isDecoding());
         QVERIFY(f.session().picture().isReduced());
         QCOMPARE(f.session().picture().size(), QSize(kMapWidth, kMapHeight));
@@ -129,10 +129,10 @@ private slots:
     void printingWaitsForTheFullPicture()
     {
         HeldDecodes held;
-        f.writeRoutes({"Lac", "AA", kRoute, "AB"});
+        f.writeRoutes({"Lac", "AA", kCrestRoute, "AB"});
         f.writeWaypoints(QStringLiteral("AB"), record(QStringLiteral("AB000"), 100, 300));
         f.openMap();
-        f.openRoute(kRoute);
+        f.openRoute(kCrestRoute);
         held.open();
         f.platform->printAnswers.append(false);
         f.w->Waypoints->WImprimer->click();
