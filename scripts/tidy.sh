@@ -21,10 +21,13 @@ tidy=${CLANG_TIDY:-clang-tidy}
 jobs=${TIDY_JOBS:-2}
 build=build/tidy
 
-command -v "$tidy" >/dev/null || {
-  echo "clang-tidy is missing (Debian package clang-tidy)" >&2
-  exit 2
-}
+if ! command -v "$tidy" >/dev/null; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  echo "Installing: clang-tidy"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends clang-tidy
+fi
 
 if [ "${1:-}" = --all ]; then
   mapfile -t candidates < <(git ls-files 'src/*.cpp')
