@@ -13,7 +13,8 @@
 # targets, which other presets build); generated files (moc, rcc) never.
 # The compile commands come from build/tidy (preset "tidy": every file on its
 # own, without precompiled header), configured on first use. TIDY_JOBS sets
-# how many files are checked at once (default 2).
+# how many files are checked at once (default 2); TIDY_LOG names a file
+# that keeps clang-tidy's whole output.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -53,9 +54,19 @@ fi
 if [ ! -f "$build/compile_commands.json" ]; then
   cmake --preset tidy >/dev/null
 fi
-# The test files include their moc output: make what moc makes, nothing else.
-mapfile -t autogen < <(ninja -C "$build" -t targets all | sed -n 's/^\([a-z_]*_autogen\): .*/\1/p' | sort -u)
-[ ${#autogen[@]} -eq 0 ] || cmake --build "$build" --target "${autogen[@]}" >/dev/null
+# A test file includes its moc output: moc runs for the suites of the test
+# files checked, and nothing else is built.
+autogen=()
+for f in "${candidates[@]}"; do
+  case "$f" in
+    tests/common/*) autogen+=(quor_testmain_autogen) ;;
+    tests/*/*) suite=${f#tests/}; autogen+=("test_${suite%%/*}_autogen") ;;
+  esac
+done
+mapfile -t autogen < <(printf '%s\n' "${autogen[@]}" | sort -u | grep . || true)
+for target in "${autogen[@]}"; do
+  ninja -C "$build" -t targets all | grep -q "^$target:" && cmake --build "$build" --target "$target" >/dev/null
+done
 
 files=()
 for f in $(printf '%s\n' "${candidates[@]}" | sort -u); do
@@ -75,9 +86,10 @@ log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 printf '%s\n' "${files[@]}" |
   xargs -P "$jobs" -n 1 "$tidy" -p "$build" --quiet >"$log" 2>/dev/null || true
+[ -z "${TIDY_LOG:-}" ] || cp "$log" "$TIDY_LOG"
 # One line per finding; a header's finding comes once, however many files
 # include it.
-findings=$(grep -E '^[^ ]+:[0-9]+:[0-9]+: (warning|error): .*\[[a-zA-Z0-9.,-]+\]$' "$log" |
+findings=$(grep -E '^[^ ]+:[0-9]+:[0-9]+: (warning|error): .*\[[a-zA-Z0-9.,+-]+\]$' "$log" |
   sed "s|^$PWD/||" | sort -u || true)
 if [ -n "$findings" ]; then
   echo "$findings"
