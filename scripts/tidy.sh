@@ -64,9 +64,14 @@ for f in "${candidates[@]}"; do
   esac
 done
 mapfile -t autogen < <(printf '%s\n' "${autogen[@]}" | sort -u | grep . || true)
-for target in "${autogen[@]}"; do
-  ninja -C "$build" -t targets all | grep -q "^$target:" && cmake --build "$build" --target "$target" >/dev/null
-done
+if [ ${#autogen[@]} -gt 0 ]; then
+  targets=$(ninja -C "$build" -t targets all)
+  for target in "${autogen[@]}"; do
+    if grep -q "^$target:" <<<"$targets"; then
+      cmake --build "$build" --target "$target" >/dev/null
+    fi
+  done
+fi
 
 files=()
 for f in $(printf '%s\n' "${candidates[@]}" | sort -u); do

@@ -141,7 +141,7 @@ public:
     {
         getrlimit(RLIMIT_FSIZE, &m_before);
         rlimit small = m_before;
-        small.rlim_cur = 16 * 1024;
+        small.rlim_cur = rlim_t{16} * 1024;
         setrlimit(RLIMIT_FSIZE, &small);
     }
     ~SmallFiles()

@@ -69,7 +69,7 @@ private:
 
     QString writeMap(const QString &name, const MapFixtures::JpegParams &params)
     {
-        const QString path = m_dir->filePath(name);
+        QString path = m_dir->filePath(name);
         TestUtil::writeBytes(path, MapFixtures::makeJpeg(params));
         return path;
     }
