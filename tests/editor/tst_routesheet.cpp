@@ -12,7 +12,7 @@ using Op = SheetOperation;
 
 // Sizes that make every conversion easy to follow by hand: a text is as wide
 // as its length times its size in points and twice its size high.
-class FixedMetrics : public TextMetrics
+class SheetMetrics : public TextMetrics
 {
 public:
     QSize textSize(const QString &text, int pointSize) const override
@@ -41,8 +41,8 @@ constexpr int kDistanceX = 667;   // page_x(1334)
 
 const QColor kBlue(0, 0, 255);
 const QColor kRed(255, 0, 0);
-const QColor kGreen(0, 128, 0);
-const QColor kBlack(0, 0, 0);
+const QColor kSheetGreen(0, 128, 0);
+const QColor kSheetBlack(0, 0, 0);
 
 struct Stage
 {
@@ -80,7 +80,7 @@ QList<Stage> namedStages(int count)
 QList<Op> layout(const QList<Stage> &stages, const QString &title = QStringLiteral("Tour"),
                  const QString &date = QStringLiteral("12/05/2024"))
 {
-    return routeSheetLayout(stageGrid(stages), title, date, kHalfPage, FixedMetrics());
+    return routeSheetLayout(stageGrid(stages), title, date, kHalfPage, SheetMetrics());
 }
 
 Op text(const QString &t, int size, const QColor &colour, int left, int top)
@@ -150,7 +150,7 @@ QStringList totalsOf(const QList<Op> &ops)
 QList<Op> header()
 {
     return {text(QStringLiteral("Tour"), 24, kBlue, kCentre - 4 * 24 / 2, kHeaderBottom - 48),
-            text(QStringLiteral("12/05/2024"), 18, kBlack, kRightX - 10 * 18, kHeaderBottom - 36)};
+            text(QStringLiteral("12/05/2024"), 18, kSheetBlack, kRightX - 10 * 18, kHeaderBottom - 36)};
 }
 
 // The bottom of the first line of stage a on its page: two steps per stage
@@ -216,12 +216,12 @@ private slots:
         const int y2 = y1 + kStep;
         QList<Op> expected = header();
         expected << rule(y1 - kRuleAbove)
-                 << text(QStringLiteral("Refuge"), 16, kBlack, kLeftMargin, y1 - 32)
+                 << text(QStringLiteral("Refuge"), 16, kSheetBlack, kLeftMargin, y1 - 32)
                  << text(QStringLiteral("A4"), 10, kRed, kCentre - 20 / 2, y1 - 20)
                  << text(QStringLiteral("1850 m"), 12, kRed, kAltitudeX - 6 * 12, y1 - 24)
-                 << text(QStringLiteral("08:00 H"), 16, kBlack, kRightX - 7 * 16, y1 - 32)
-                 << text(QStringLiteral("P 270"), 14, kGreen, kMeansX, y2 - 28)
-                 << text(QStringLiteral("2000 m"), 14, kGreen, kDistanceX - 6 * 14, y2 - 28);
+                 << text(QStringLiteral("08:00 H"), 16, kSheetBlack, kRightX - 7 * 16, y1 - 32)
+                 << text(QStringLiteral("P 270"), 14, kSheetGreen, kMeansX, y2 - 28)
+                 << text(QStringLiteral("2000 m"), 14, kSheetGreen, kDistanceX - 6 * 14, y2 - 28);
         // The leg leaving the last stage counts in no total.
         QCOMPARE(ops, expected);
     }
@@ -230,7 +230,7 @@ private slots:
     {
         const QList<Op> ops = routeSheetLayout(
             stageGrid({{QStringLiteral("A"), {}, {}, QStringLiteral("Pic"), {}, {}, {}}}),
-            QStringLiteral("Col"), QString(), kHalfPage, FixedMetrics());
+            QStringLiteral("Col"), QString(), kHalfPage, SheetMetrics());
         // "Col" at 24 points is 72 wide: its left edge is 36 before the centre.
         QCOMPARE(ops.at(0), text(QStringLiteral("Col"), 24, kBlue, kCentre - 36, 36));
         // An empty date draws nothing.
@@ -304,7 +304,7 @@ private slots:
         QCOMPARE(pageOf(ops, indexOfText(ops, QStringLiteral("Lieu 25"))), 0);
         QCOMPARE(ops.at(walked).from, QPoint(kLeftMargin, kTotalsTop + kStep - 28));
         QCOMPARE(ops.at(climb).from, QPoint(kLeftMargin, kTotalsTop + 2 * kStep - 28));
-        QCOMPARE(ops.at(climb).colour, kBlack);
+        QCOMPARE(ops.at(climb).colour, kSheetBlack);
         QCOMPARE(ops.at(climb).pointSize, 14);
     }
 
@@ -376,13 +376,13 @@ private slots:
         QTest::addColumn<QString>("distance");
         QTest::newRow("walking") << "MP"
                                  << "270"
-                                 << "P 270" << kGreen << "5 m";
+                                 << "P 270" << kSheetGreen << "5 m";
         QTest::newRow("one letter") << "M"
                                     << "270"
-                                    << " 270" << kGreen << "5 m";
+                                    << " 270" << kSheetGreen << "5 m";
         QTest::newRow("bicycle") << "OD"
                                  << ""
-                                 << "D " << kGreen << "5 Km";
+                                 << "D " << kSheetGreen << "5 Km";
         QTest::newRow("stop") << "PR"
                               << "45"
                               << "R 45" << kRed << "5 Km";
@@ -557,7 +557,7 @@ private slots:
                                              QStringLiteral("Descente : 200 m")}));
         for (int k = 0; k < 5; ++k) {
             const Op &op = ops.at(ops.size() - 5 + k);
-            QCOMPARE(op.colour, kBlack);
+            QCOMPARE(op.colour, kSheetBlack);
             QCOMPARE(op.pointSize, 14);
             QCOMPARE(op.from.y(), firstLine(7) + (2 + k) * kStep - 28);
         }
@@ -621,7 +621,7 @@ private slots:
         grid.setCell(column, row, QStringLiteral("12 3"));
         try {
             const QList<Op> ops = routeSheetLayout(grid, QStringLiteral("Tour"), QString(),
-                                                   kHalfPage, FixedMetrics());
+                                                   kHalfPage, SheetMetrics());
             QFAIL(qPrintable(QStringLiteral("printed %1 operations").arg(ops.size())));
         } catch (const QuorError &e) {
             QCOMPARE(e.text(), QStringLiteral("'12 3' n'est pas une valeur entière correcte"));

@@ -254,18 +254,18 @@ private:
 
 constexpr int kRow = 3;
 
-struct Stage
+struct PrintedStage
 {
     QString place, means, orientation, position, altitude, distance, time;
 };
 
-StringGrid stageGrid(const QList<Stage> &stages)
+StringGrid printedStageGrid(const QList<PrintedStage> &stages)
 {
     StringGrid grid(Itinerary::kColumns, Itinerary::kGridRows);
     for (int c = 0; c < Itinerary::kColumns; ++c)
         grid.setCell(c, 0, Itinerary::headerText(c));
     int row = 1;
-    for (const Stage &s : stages) {
+    for (const PrintedStage &s : stages) {
         const QString cells[] = {s.place,    s.means,    s.orientation, s.position,
                                  s.altitude, s.distance, s.time};
         for (int c = 0; c < Itinerary::kColumns; ++c)
@@ -277,9 +277,9 @@ StringGrid stageGrid(const QList<Stage> &stages)
 
 // The worked itinerary as the time computation leaves it: the second walking
 // leg turned into "MM", the times from 08:00 to 11:30.
-StringGrid workedItinerary()
+StringGrid printedItinerary()
 {
-    return stageGrid({{QStringLiteral("Le Village"), QStringLiteral("MP"), QStringLiteral("90"),
+    return printedStageGrid({{QStringLiteral("Le Village"), QStringLiteral("MP"), QStringLiteral("90"),
                        QStringLiteral("E4"), QStringLiteral("1000"), QStringLiteral("2000"),
                        QStringLiteral("08:00")},
                       {QStringLiteral("La Chapelle"), QStringLiteral("MM"), QStringLiteral("45"),
@@ -363,7 +363,7 @@ private slots:
     {
         m_platform.confirmAnswers = {true};
         m_platform.printAnswers = {true};
-        ImPrimmer1Click(m_platform, nullptr, *m_printer, workedItinerary(), catalogueGrid(), kRow);
+        ImPrimmer1Click(m_platform, nullptr, *m_printer, printedItinerary(), catalogueGrid(), kRow);
         QCOMPARE(m_platform.questions, QStringList{QStringLiteral("Impression de l'itinéraire ?")});
         QCOMPARE(m_platform.printDialogs, 1);
         QVERIFY(m_platform.errors.isEmpty());
@@ -419,7 +419,7 @@ private slots:
         printer.setPageOrientation(QPageLayout::Portrait);
         const DeviceTextMetrics metrics(&printer);
         const QList<SheetOperation> ops = routeSheetLayout(
-            workedItinerary(), QStringLiteral("Tour du lac"), QStringLiteral("14/07/2024"),
+            printedItinerary(), QStringLiteral("Tour du lac"), QStringLiteral("14/07/2024"),
             QSize(printer.width(), printer.height()), metrics);
         printRouteSheet(printer, ops);
 
@@ -447,7 +447,7 @@ private slots:
 
     void thirtyStagesPrintOnTwoPages()
     {
-        QList<Stage> stages;
+        QList<PrintedStage> stages;
         for (int a = 1; a <= 30; ++a)
             stages.append({QStringLiteral("Lieu %1").arg(a),
                            QStringLiteral("MP"),
@@ -458,7 +458,7 @@ private slots:
                            {}});
         m_platform.confirmAnswers = {true};
         m_platform.printAnswers = {true};
-        ImPrimmer1Click(m_platform, nullptr, *m_printer, stageGrid(stages), catalogueGrid(), kRow);
+        ImPrimmer1Click(m_platform, nullptr, *m_printer, printedStageGrid(stages), catalogueGrid(), kRow);
 
         const QByteArray bytes = TestUtil::readBytes(m_pdf);
         QVERIFY(bytes.startsWith("%PDF"));
@@ -475,7 +475,7 @@ private slots:
 
     void twentyFiveStagesPutTheTotalsOnANewPage()
     {
-        QList<Stage> stages;
+        QList<PrintedStage> stages;
         for (int a = 1; a <= 25; ++a)
             stages.append({QStringLiteral("Lieu %1").arg(a),
                            QStringLiteral("MP"),
@@ -486,7 +486,7 @@ private slots:
                            {}});
         m_platform.confirmAnswers = {true};
         m_platform.printAnswers = {true};
-        ImPrimmer1Click(m_platform, nullptr, *m_printer, stageGrid(stages), catalogueGrid(), kRow);
+        ImPrimmer1Click(m_platform, nullptr, *m_printer, printedStageGrid(stages), catalogueGrid(), kRow);
         const PdfReader pdf(TestUtil::readBytes(m_pdf));
         QCOMPARE(pdf.pageCount(), 2);
         QCOMPARE(pdf.texts(1), (QStringList{QStringLiteral("Distance à pied parcourue : 2400 m"),
@@ -502,7 +502,7 @@ private slots:
             printer.setOutputFileName(m_pdf);
             printer.setPageOrientation(QPageLayout::Landscape);
         };
-        ImPrimmer1Click(m_platform, nullptr, *m_printer, workedItinerary(), catalogueGrid(), kRow);
+        ImPrimmer1Click(m_platform, nullptr, *m_printer, printedItinerary(), catalogueGrid(), kRow);
         const PdfReader pdf(TestUtil::readBytes(m_pdf));
         QCOMPARE(pdf.pageCount(), 1);
         QVERIFY(pdf.pageSize(0).width() > 0);
@@ -515,8 +515,8 @@ private slots:
     {
         m_platform.confirmAnswers = {true, true};
         m_platform.printAnswers = {true, false};
-        ImPrimmer1Click(m_platform, nullptr, *m_printer, workedItinerary(), catalogueGrid(), kRow);
-        ImPrimmer1Click(m_platform, nullptr, *m_printer, workedItinerary(), catalogueGrid(), kRow);
+        ImPrimmer1Click(m_platform, nullptr, *m_printer, printedItinerary(), catalogueGrid(), kRow);
+        ImPrimmer1Click(m_platform, nullptr, *m_printer, printedItinerary(), catalogueGrid(), kRow);
         QCOMPARE(m_platform.printersShown.size(), 2);
         QCOMPARE(m_platform.printersShown[0].docName, QStringLiteral("Route de Tour du lac"));
         QCOMPARE(m_platform.printersShown[1].file, m_dir.filePath(QStringLiteral("Tour du lac.pdf")));
@@ -530,7 +530,7 @@ private slots:
     {
         m_platform.confirmAnswers = {false};
         m_platform.printAnswers = {true};
-        ImPrimmer1Click(m_platform, nullptr, *m_printer, workedItinerary(), catalogueGrid(), kRow);
+        ImPrimmer1Click(m_platform, nullptr, *m_printer, printedItinerary(), catalogueGrid(), kRow);
         QCOMPARE(m_platform.questions.size(), 1);
         QCOMPARE(m_platform.printDialogs, 0);
         QVERIFY(!QFile::exists(m_pdf));
@@ -540,7 +540,7 @@ private slots:
     {
         m_platform.confirmAnswers = {true};
         m_platform.printAnswers = {false};
-        ImPrimmer1Click(m_platform, nullptr, *m_printer, workedItinerary(), catalogueGrid(), kRow);
+        ImPrimmer1Click(m_platform, nullptr, *m_printer, printedItinerary(), catalogueGrid(), kRow);
         QCOMPARE(m_platform.questions.size(), 1);
         QCOMPARE(m_platform.printDialogs, 1);
         QVERIFY(!QFile::exists(m_pdf));
@@ -548,7 +548,7 @@ private slots:
 
     void unreadableIntegerPrintsNothing()
     {
-        StringGrid stages = workedItinerary();
+        StringGrid stages = printedItinerary();
         stages.setCell(Itinerary::Distance, 2, QStringLiteral("10 00"));
         m_platform.confirmAnswers = {true};
         m_platform.printAnswers = {true};
@@ -566,7 +566,7 @@ private slots:
         m_platform.confirmAnswers = {true};
         m_platform.printAnswers = {true};
         QVERIFY(guarded(m_platform, nullptr, [&] {
-            ImPrimmer1Click(m_platform, nullptr, *m_printer, workedItinerary(), catalogueGrid(), kRow);
+            ImPrimmer1Click(m_platform, nullptr, *m_printer, printedItinerary(), catalogueGrid(), kRow);
         }));
         QCOMPARE(PdfReader(TestUtil::readBytes(m_pdf)).pageCount(), 1);
     }
@@ -578,7 +578,7 @@ private slots:
         m_platform.printAnswers = {true};
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral(".*")));
         const bool finished = guarded(m_platform, nullptr, [&] {
-            ImPrimmer1Click(m_platform, nullptr, *m_printer, workedItinerary(), catalogueGrid(), kRow);
+            ImPrimmer1Click(m_platform, nullptr, *m_printer, printedItinerary(), catalogueGrid(), kRow);
         });
         QVERIFY(!finished);
         QCOMPARE(m_platform.errors,

@@ -33,6 +33,24 @@ inline QStringList waypointLines(const QList<Waypoint> &points)
     return lines;
 }
 
+// Two waypoints of a route in 31T.
+inline QList<Waypoint> exampleRoute()
+{
+    return {{"AA000", "512345", "4845678", "1200"}, {"AA001", "512960", "4846012", "1350"}};
+}
+
+// `count` waypoints AB000, AB001... 100 m apart, each a metre higher.
+inline QList<Waypoint> manyPoints(int count)
+{
+    QList<Waypoint> points;
+    for (int i = 0; i < count; ++i) {
+        points.append({QStringLiteral("AB%1").arg(i, 3, 10, QLatin1Char('0')),
+                       QString::number(500000 + 100 * i), QStringLiteral("4000000"),
+                       QString::number(200 + i)});
+    }
+    return points;
+}
+
 // A stage grid whose every stage cell names its column and row, so moved
 // rows can be traced: "c2r17".
 inline void fillStages(StringGrid &stages)

@@ -26,17 +26,6 @@ QList<Waypoint> threePoints()
             {"AA002", "508000", "4001000", "550"}};
 }
 
-QList<Waypoint> manyPoints(int count)
-{
-    QList<Waypoint> points;
-    for (int i = 0; i < count; ++i) {
-        points.append({QStringLiteral("AB%1").arg(i, 3, 10, QLatin1Char('0')),
-                       QString::number(500000 + 100 * i), QStringLiteral("4000000"),
-                       QString::number(200 + i)});
-    }
-    return points;
-}
-
 } // namespace
 
 // Route insertion on a stage grid without any window.

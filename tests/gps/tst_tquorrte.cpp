@@ -31,22 +31,6 @@ namespace {
 
 const QString kExportNumberTitle = QStringLiteral("Crée un fichier GPS de la route n° ");
 
-QList<Waypoint> exampleRoute()
-{
-    return {{"AA000", "512345", "4845678", "1200"}, {"AA001", "512960", "4846012", "1350"}};
-}
-
-QList<Waypoint> manyPoints(int count)
-{
-    QList<Waypoint> points;
-    for (int i = 0; i < count; ++i) {
-        points.append({QStringLiteral("AB%1").arg(i, 3, 10, QLatin1Char('0')),
-                       QString::number(500000 + 100 * i), QStringLiteral("4000000"),
-                       QString::number(200 + i)});
-    }
-    return points;
-}
-
 // A save dialog that takes the activation away from the route dialog and gives
 // it back, as a real modal dialog does, after the user moved in the catalogue.
 class ReactivatingPlatform : public FakePlatform

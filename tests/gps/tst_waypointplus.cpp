@@ -15,15 +15,6 @@
 using namespace GpsTest;
 using namespace TestUtil;
 
-namespace {
-
-QList<Waypoint> exampleRoute()
-{
-    return {{"AA000", "512345", "4845678", "1200"}, {"AA001", "512960", "4846012", "1350"}};
-}
-
-} // namespace
-
 // The routes file and the waypoint file as the route dialog reads them.
 class RouteFilesTest : public QObject
 {

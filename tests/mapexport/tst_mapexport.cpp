@@ -88,7 +88,7 @@ MapExport::Request request(Format format, const QString &destination,
     return r;
 }
 
-QByteArray run(const QString &program, const QStringList &arguments, const QByteArray &input = {})
+QByteArray runTool(const QString &program, const QStringList &arguments, const QByteArray &input = {})
 {
     QProcess p;
     p.start(program, arguments);
@@ -109,7 +109,7 @@ struct LatLon
 LatLon latLonOf(double easting, double northing)
 {
     const QList<QByteArray> f =
-        run("cs2cs", {"-f", "%.10f", "EPSG:32631", "EPSG:4326"},
+        runTool("cs2cs", {"-f", "%.10f", "EPSG:32631", "EPSG:4326"},
             QByteArray::number(easting, 'f', 3) + ' ' + QByteArray::number(northing, 'f', 3) + '\n')
             .simplified()
             .split(' ');
@@ -141,7 +141,7 @@ public:
     {
         getrlimit(RLIMIT_FSIZE, &m_before);
         rlimit small = m_before;
-        small.rlim_cur = 16 * 1024;
+        small.rlim_cur = rlim_t{16} * 1024;
         setrlimit(RLIMIT_FSIZE, &small);
     }
     ~SmallFiles()
@@ -191,7 +191,7 @@ private slots:
         QVERIFY(mapped("libgdal"));
         QCOMPARE(filesIn(m_dir.path()), QStringList{"carte.tif"});
 
-        const QJsonObject info = QJsonDocument::fromJson(run("gdalinfo", {"-json", path})).object();
+        const QJsonObject info = QJsonDocument::fromJson(runTool("gdalinfo", {"-json", path})).object();
         QCOMPARE(info["driverShortName"].toString(), QString("GTiff"));
         QCOMPARE(info["size"].toArray(), (QJsonArray{kWidth, kHeight}));
         QVERIFY(
@@ -216,12 +216,12 @@ private slots:
 
         // The waypoint's position is its pixel, and the pixel is the route's.
         const QByteArray located =
-            run("gdallocationinfo",
+            runTool("gdallocationinfo",
                 {"-geoloc", path, QString::number(eastingAt(kWaypoint.x(), kWaypoint.y()), 'f', 3),
                  QString::number(northingAt(kWaypoint.x(), kWaypoint.y()), 'f', 3)});
         QVERIFY2(located.contains("Location: (400P,300L)"), located.constData());
         const QByteArray values =
-            run("gdallocationinfo", {"-valonly", path, "400", "300"}).simplified();
+            runTool("gdallocationinfo", {"-valonly", path, "400", "300"}).simplified();
         const QList<QByteArray> rgb = values.split(' ');
         QCOMPARE(rgb.size(), 3);
         QVERIFY2(isRed(QColor(rgb[0].toInt(), rgb[1].toInt(), rgb[2].toInt())), values.constData());
@@ -237,19 +237,19 @@ private slots:
         // A picture of 32 bits a pixel, as the example project's, read in place too.
         r.picture = r.picture.convertToFormat(QImage::Format_RGB32);
         MapExport::exportMap(r);
-        const QJsonObject info = QJsonDocument::fromJson(run("gdalinfo", {"-json", path})).object();
+        const QJsonObject info = QJsonDocument::fromJson(runTool("gdalinfo", {"-json", path})).object();
         QVERIFY(
             info["coordinateSystem"].toObject()["wkt"].toString().contains("ID[\"EPSG\",23031]"));
         const QJsonArray upperLeft = info["cornerCoordinates"].toObject()["upperLeft"].toArray();
         QVERIFY(std::abs(upperLeft[0].toDouble() - eastingAt(99.5, -0.5)) < 0.01 * kC1);
         QVERIFY(std::abs(upperLeft[1].toDouble() - northingAt(99.5, -0.5)) < 0.01 * kC1);
         const QByteArray located =
-            run("gdallocationinfo",
+            runTool("gdallocationinfo",
                 {"-geoloc", path, QString::number(eastingAt(kWaypoint.x(), kWaypoint.y()), 'f', 3),
                  QString::number(northingAt(kWaypoint.x(), kWaypoint.y()), 'f', 3)});
         QVERIFY2(located.contains("Location: (300P,300L)"), located.constData());
         const QList<QByteArray> rgb =
-            run("gdallocationinfo", {"-valonly", path, "300", "300"}).simplified().split(' ');
+            runTool("gdallocationinfo", {"-valonly", path, "300", "300"}).simplified().split(' ');
         QCOMPARE(rgb.size(), 3);
         QVERIFY(isRed(QColor(rgb[0].toInt(), rgb[1].toInt(), rgb[2].toInt())));
     }
@@ -260,7 +260,7 @@ private slots:
         MapExport::exportMap(request(Format::MBTiles, path));
         QMap<QString, QString> metadata;
         for (const QByteArray &line :
-             run("sqlite3", {path, "select name, value from metadata"}).split('\n')) {
+             runTool("sqlite3", {path, "select name, value from metadata"}).split('\n')) {
             const qsizetype bar = line.indexOf('|');
             if (bar > 0)
                 metadata[line.left(bar)] = QString::fromUtf8(line.mid(bar + 1));
@@ -294,7 +294,7 @@ private slots:
         while (std::max(spanX, spanY) / (world / 256 / std::ldexp(1.0, highest)) > 256)
             --highest;
         QCOMPARE(metadata["minzoom"].toInt(), highest);
-        const QByteArray levels = run("sqlite3", {path, "select distinct zoom_level from tiles "
+        const QByteArray levels = runTool("sqlite3", {path, "select distinct zoom_level from tiles "
                                                         "order by zoom_level"});
         QCOMPARE(levels.split('\n').size() - 1, deepest - highest + 1);
         const QList<QByteArray> bounds = metadata["bounds"].toUtf8().split(',');
@@ -313,7 +313,7 @@ private slots:
         const qint64 column = qint64(std::floor(tx));
         const qint64 row = qint64(n) - 1 - qint64(std::floor(ty)); // rows count from the south
         const QString tile = m_dir.filePath("tuile.jpg");
-        run("sqlite3", {path, QString("select writefile('%1', tile_data) from tiles where "
+        runTool("sqlite3", {path, QString("select writefile('%1', tile_data) from tiles where "
                                       "zoom_level=%2 and tile_column=%3 and tile_row=%4")
                                   .arg(tile)
                                   .arg(deepest)
@@ -329,7 +329,7 @@ private slots:
         // off the map: paper white, not the black of a missing tile.
         for (int zoom = highest; zoom <= deepest; ++zoom) {
             const QString level = QString("from tiles where zoom_level=%1").arg(zoom);
-            run("sqlite3", {path, QString("select writefile('%1', tile_data) %2 and tile_column="
+            runTool("sqlite3", {path, QString("select writefile('%1', tile_data) %2 and tile_column="
                                           "(select min(tile_column) %2) and tile_row=(select "
                                           "max(tile_row) %2)")
                                       .arg(tile, level)});
@@ -348,7 +348,7 @@ private slots:
         QCOMPARE(MapExport::kmzTiles(r), 4);
         MapExport::exportMap(r);
         const QStringList entries =
-            QString::fromUtf8(run("unzip", {"-Z1", path})).split('\n', Qt::SkipEmptyParts);
+            QString::fromUtf8(runTool("unzip", {"-Z1", path})).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(entries.value(0), QString("doc.kml"));
 
         const QList<ExportFixture::KmlBox> boxes = ExportFixture::kmlBoxes(path);
@@ -392,7 +392,7 @@ private slots:
 
         for (const ExportFixture::KmlBox &b : boxes) {
             const QString file = m_dir.filePath("tuile.jpg");
-            writeBytes(file, run("unzip", {"-p", path, b.href}));
+            writeBytes(file, runTool("unzip", {"-p", path, b.href}));
             const QImage tile = decodeJpegFile(file);
             QVERIFY(!tile.isNull());
             QVERIFY(tile.width() <= 1024 && tile.height() <= 1024);

@@ -59,9 +59,10 @@ inline QByteArray makeJpeg(const JpegParams &params, Painter paint = {})
             if (params.grey) {
                 row[x] = static_cast<unsigned char>(qGray(c.rgb()));
             } else {
-                row[3 * x] = static_cast<unsigned char>(c.red());
-                row[3 * x + 1] = static_cast<unsigned char>(c.green());
-                row[3 * x + 2] = static_cast<unsigned char>(c.blue());
+                unsigned char *pixel = row + 3 * qsizetype(x);
+                pixel[0] = static_cast<unsigned char>(c.red());
+                pixel[1] = static_cast<unsigned char>(c.green());
+                pixel[2] = static_cast<unsigned char>(c.blue());
             }
         }
     });

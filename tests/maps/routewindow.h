@@ -143,7 +143,7 @@ public:
 
     QString writeMap(const QString &name, const MapFixtures::JpegParams &params)
     {
-        const QString path = dir->filePath(name);
+        QString path = dir->filePath(name);
         TestUtil::writeBytes(path, MapFixtures::makeJpeg(params, [](int, int) { return kPaper; }));
         return path;
     }

@@ -31,7 +31,7 @@ public:
     QList<Text> texts;
 };
 
-MapTransform sample()
+MapTransform labelledTransform()
 {
     MapTransform t;
     t.c = {500000, 2, 0};
@@ -55,7 +55,7 @@ private slots:
     void labelsOfTheSampleMap()
     {
         RecordingCanvas canvas;
-        drawGridLabels(canvas, sample(), 1000, 1000, QStringLiteral(" 31U ED50 "));
+        drawGridLabels(canvas, labelledTransform(), 1000, 1000, QStringLiteral(" 31U ED50 "));
         QCOMPARE(canvas.texts.size(), 5);
         // The title, centred, at y = 20.
         QCOMPARE(canvas.texts[0].text, QStringLiteral(" 31U ED50 "));
@@ -81,7 +81,7 @@ private slots:
     void lastColumnAndRowAreIncluded()
     {
         RecordingCanvas canvas;
-        drawGridLabels(canvas, sample(), 999, 500, QStringLiteral("T"));
+        drawGridLabels(canvas, labelledTransform(), 999, 500, QStringLiteral("T"));
         // x runs to 999 only: no label at 1000; y runs to 500: no label at 501.
         QCOMPARE(canvas.texts.size(), 3);
         QCOMPARE(canvas.texts[0].left, (999 - 10) / 2);

@@ -12,7 +12,7 @@ using namespace RouteWindow;
 namespace {
 
 constexpr int kPrinterDpi = 600;
-constexpr double kPointsPerInch = 72.0;
+constexpr double kPdfPointsPerInch = 72.0;
 
 // What a PDF file says of its one page and the picture on it, which the
 // printer receives as bands of rows one under the other.
@@ -101,7 +101,7 @@ PrintedPage readPage(const QString &path)
         } else if (op == "Do") {
             // The picture is the unit square; PDF's y axis points up.
             const QRectF unit = ctm.mapRect(QRectF(0, 0, 1, 1));
-            const double dots = kPrinterDpi / kPointsPerInch;
+            const double dots = kPrinterDpi / kPdfPointsPerInch;
             const QRectF band(unit.left() * dots,
                               (page.mediaPoints.height() - unit.bottom()) * dots,
                               unit.width() * dots, unit.height() * dots);

@@ -17,7 +17,7 @@ using namespace RouteWindow;
 
 namespace {
 
-const QString kRoute = QStringLiteral("Forêt des Landes");
+const QString kExchangedRoute = QStringLiteral("Forêt des Landes");
 
 } // namespace
 
@@ -30,7 +30,7 @@ class RouteExchangeTest : public QObject
 
     void openMapWithRoute()
     {
-        f.writeRoutes({"Lac", "AA", kRoute, "AB"});
+        f.writeRoutes({"Lac", "AA", kExchangedRoute, "AB"});
         f.writeWaypoints(QStringLiteral("AB"), records(QStringLiteral("AB"), 3));
         f.openMap();
         f.clickItem(f.w->Routes->ChRoutes, 1);
@@ -61,7 +61,7 @@ private slots:
         QVERIFY2(f.platform->errors.isEmpty(), qPrintable(f.platform->errors.join('\n')));
         QVERIFY(f.platform->informations.isEmpty());
         QCOMPARE(f.fileLines(f.routesPath()),
-                 QStringList({"Lac", "AA", kRoute, "AB", "Forêt des Landes (2)", "AC"}));
+                 QStringList({"Lac", "AA", kExchangedRoute, "AB", "Forêt des Landes (2)", "AC"}));
         // Same labels, same metres: the conversion there and back is exact to
         // the centimetre.
         QStringList expected = original;

@@ -11,7 +11,7 @@ using namespace RouteWindow;
 
 namespace {
 
-const QString kRoute = QStringLiteral("Forêt des Landes");
+const QString kWaypointsRoute = QStringLiteral("Forêt des Landes");
 
 bool hasColour(const QImage &image, const QRect &area, const QColor &colour)
 {
@@ -35,11 +35,11 @@ class WaypointsPanelTest : public QObject
     // A project whose second route is the one opened, so its code is AB.
     void openRoute(const QStringList &waypoints = {}, bool writeFile = true)
     {
-        f.writeRoutes({"Lac", "AA", kRoute, "AB"});
+        f.writeRoutes({"Lac", "AA", kWaypointsRoute, "AB"});
         if (writeFile)
             f.writeWaypoints(QStringLiteral("AB"), waypoints);
         f.openMap();
-        f.openRoute(kRoute);
+        f.openRoute(kWaypointsRoute);
     }
 
     QStringList fileLines() const { return f.fileLines(f.waypointPath(QStringLiteral("AB"))); }
@@ -422,7 +422,7 @@ private slots:
         f.w->Waypoints->Wnouveau->click();
         QCOMPARE(f.w->windowTitle(), other);
         QCOMPARE(f.shownPanel(), QStringLiteral("Calibra"));
-        QCOMPARE(f.items(f.w->Routes->ChRoutes), QStringList({"Lac", kRoute}));
+        QCOMPARE(f.items(f.w->Routes->ChRoutes), QStringList({"Lac", kWaypointsRoute}));
         QVERIFY(f.platform->errors.isEmpty());
         // The route's waypoints stay in their file.
         QCOMPARE(fileLines(), records(QStringLiteral("AB"), 1));

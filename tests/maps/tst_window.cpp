@@ -13,6 +13,7 @@
 #include "maps/verificationpanel.h"
 #include "maps/waypointspanel.h"
 #include "platform/fakeplatform.h"
+#include "routewindow.h"
 #include "widgets/updown.h"
 
 #include <QApplication>
@@ -36,10 +37,13 @@
 
 #include <jerror.h>
 
-namespace {
+// The map and the helpers of the map window's other tests.
+using RouteWindow::crlf;
+using RouteWindow::kMapHeight;
+using RouteWindow::kMapWidth;
+using RouteWindow::sendMouse;
 
-constexpr int kMapWidth = 1200;
-constexpr int kMapHeight = 900;
+namespace {
 
 // The sample calibration: c = (500000, 2, 0), d = (5000000, 0, -2).
 const QStringList kSampleLines = {
@@ -48,24 +52,6 @@ const QStringList kSampleLines = {
     QStringLiteral("5000000"), QStringLiteral("1000"),    QStringLiteral("502000"),
     QStringLiteral("800"),     QStringLiteral("4998400"), QStringLiteral("0"),
     QStringLiteral("500000"),  QStringLiteral("800"),     QStringLiteral("4998400")};
-
-QByteArray crlf(const QStringList &lines)
-{
-    QByteArray out;
-    for (const QString &line : lines)
-        out += TestUtil::cp1252(line) + "\r\n";
-    return out;
-}
-
-void sendMouse(QWidget *target, QEvent::Type type, QPoint pos,
-               Qt::MouseButton button = Qt::NoButton)
-{
-    const Qt::MouseButtons buttons =
-        type == QEvent::MouseButtonPress ? Qt::MouseButtons(button) : Qt::MouseButtons();
-    QMouseEvent event(type, QPointF(pos), QPointF(target->mapToGlobal(pos)), button, buttons,
-                      Qt::NoModifier);
-    QApplication::sendEvent(target, &event);
-}
 
 } // namespace
 
@@ -83,7 +69,7 @@ private:
 
     QString writeMap(const QString &name, const MapFixtures::JpegParams &params)
     {
-        const QString path = m_dir->filePath(name);
+        QString path = m_dir->filePath(name);
         TestUtil::writeBytes(path, MapFixtures::makeJpeg(params));
         return path;
     }
