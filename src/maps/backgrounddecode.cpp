@@ -7,7 +7,7 @@
 namespace {
 
 // A scan of 16 megapixels decodes in about 80 ms: below, the window waits
-// for it rather than showing a reduced picture first.
+// for it rather than showing its rows as they come.
 constexpr qint64 kDefaultBackgroundFrom = qint64(16) * 1000 * 1000;
 std::atomic<qint64> g_backgroundFrom{kDefaultBackgroundFrom};
 
@@ -17,8 +17,10 @@ std::function<void(const std::atomic<bool> &)> g_beforeDecode;
 } // namespace
 
 BackgroundDecode::BackgroundDecode(const QString &path, const FileStamp &stamp,
-                                   QObject *receiver, std::function<void()> finished)
-    : m_path(path), m_stamp(stamp), m_receiver(receiver), m_finished(std::move(finished))
+                                   QObject *receiver, std::function<void()> progressed,
+                                   std::function<void()> finished)
+    : m_path(path), m_stamp(stamp), m_receiver(receiver), m_progressed(std::move(progressed)),
+      m_finished(std::move(finished))
 {
     m_thread = std::thread([this] { run(); });
 }
@@ -35,9 +37,40 @@ void BackgroundDecode::wait()
         m_thread.join();
 }
 
+BackgroundDecode::Progress BackgroundDecode::progress()
+{
+    // Cleared first: rows that arrive from now on post a new call. In one
+    // order with the worker's (sequentially consistent), so that the last
+    // rows are either read here or posted again.
+    m_progressPosted.store(false);
+    Progress progress;
+    progress.rows = m_rows.load();
+    const std::lock_guard lock(m_mutex);
+    progress.picture = m_picture;
+    if (progress.picture.isNull())
+        progress.rows = 0;
+    return progress;
+}
+
+void BackgroundDecode::started(const QImage &picture)
+{
+    const std::lock_guard lock(m_mutex);
+    m_picture = picture;
+}
+
+void BackgroundDecode::rowsDone(int rows)
+{
+    m_rows.store(rows);
+    // One call at a time: the window reads every row done when it comes, and
+    // a slow window is not flooded.
+    if (!m_progressPosted.exchange(true))
+        QMetaObject::invokeMethod(m_receiver, m_progressed, Qt::QueuedConnection);
+}
+
 BackgroundDecode::Result BackgroundDecode::take()
 {
     const std::lock_guard lock(m_mutex);
+    m_picture = QImage();
     return std::move(m_result);
 }
 
@@ -54,6 +87,8 @@ void BackgroundDecode::run()
     try {
         JpegDecodeOptions options;
         options.cancel = &m_cancel;
+        options.started = [this](const QImage &picture) { started(picture); };
+        options.rowsDone = [this](int rows) { rowsDone(rows); };
         result.picture = decodeJpegFile(m_path, options);
     } catch (const QuorError &error) {
         result.error = error.text();

@@ -12,9 +12,10 @@
 #include <thread>
 
 // The full picture of a big scan, decoded on a worker thread while the map
-// window already shows a reduced one. The worker touches nothing but the
-// file and the picture it decodes; the picture reaches the window's objects
-// in one step, on the window's thread, through take().
+// window shows its rows as they come. The worker touches nothing but the
+// file and the picture it decodes. The window's thread reads the rows
+// already decoded through progress(), and takes the whole picture in one
+// step through take().
 class BackgroundDecode
 {
 public:
@@ -24,11 +25,21 @@ public:
         QString error; // the decoder's French message when it failed
     };
 
-    // Starts decoding `path`; `finished` is then called on `receiver`'s
-    // thread, unless the decoding was cancelled. The receiver outlives this
-    // object (it owns it, as the map session does).
+    // The rows decoded so far, from the top, and the picture that holds
+    // them (null before its memory is there). Only those rows may be read.
+    struct Progress
+    {
+        QImage picture;
+        int rows = 0;
+    };
+
+    // Starts decoding `path`. `progressed` is called on `receiver`'s thread
+    // when rows were decoded since the last progress() (never twice before
+    // it is read), `finished` once the decoding ended, unless it was
+    // cancelled. The receiver outlives this object (it owns it, as the map
+    // session does).
     BackgroundDecode(const QString &path, const FileStamp &stamp, QObject *receiver,
-                     std::function<void()> finished);
+                     std::function<void()> progressed, std::function<void()> finished);
     // Cancels the decoding and waits for the worker, which stops within a
     // few rows.
     ~BackgroundDecode();
@@ -40,6 +51,9 @@ public:
     const FileStamp &stamp() const { return m_stamp; }
     // Blocks until the worker ended.
     void wait();
+    // On the receiver's thread: the rows ready now. After it, the next rows
+    // call `progressed` again.
+    Progress progress();
     // The outcome, once the worker ended (after finished, or after wait()).
     Result take();
 
@@ -52,13 +66,21 @@ public:
 
 private:
     void run();
+    void started(const QImage &picture);
+    void rowsDone(int rows);
 
     const QString m_path;
     const FileStamp m_stamp;
     QObject *m_receiver;
+    std::function<void()> m_progressed;
     std::function<void()> m_finished;
     std::atomic<bool> m_cancel{false};
+    // Rows complete; stored after they are written, read before they are.
+    std::atomic<int> m_rows{0};
+    // A progress call is on its way and progress() was not called since.
+    std::atomic<bool> m_progressPosted{false};
     std::mutex m_mutex;
+    QImage m_picture;
     Result m_result;
     std::thread m_thread;
 };

@@ -290,6 +290,16 @@ bool cancelRequested(DecodeState &s)
     return s.cancelled;
 }
 
+// The rows decoded so far: the page faulter skips them, a watcher may show
+// them.
+void rowsDone(DecodeState &s, uchar *bits, qsizetype stride)
+{
+    const JDIMENSION rows = s.cinfo.output_scanline;
+    s.faulter.decodedUpTo(bits + stride * rows);
+    if (s.options.rowsDone)
+        s.options.rowsDone(int(rows));
+}
+
 // Converts one row of CMYK (inverted as Adobe writes it, or plain) to RGB.
 void cmykRowToRgb(const JSAMPLE *cmyk, uchar *rgb, JDIMENSION width, bool inverted)
 {
@@ -355,15 +365,6 @@ bool decodeInto(DecodeState &s, const Input &input)
                        int(qMin<JDIMENSION>(cinfo.image_height, INT_MAX)));
     if (s.options.headerOnly)
         return true;
-    if (s.options.scaleDenominator > 1) {
-        // The reduced picture comes from the blocks' first coefficients,
-        // without the full transform: a fraction of the full decode.
-        cinfo.scale_num = 1;
-        cinfo.scale_denom = static_cast<unsigned int>(s.options.scaleDenominator);
-        cinfo.dct_method = JDCT_IFAST;
-        cinfo.do_fancy_upsampling = FALSE;
-    }
-
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
     cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
     jpeg_start_decompress(&cinfo);
@@ -377,6 +378,10 @@ bool decodeInto(DecodeState &s, const Input &input)
     uchar *const bits = s.image.bits();
     const qsizetype stride = s.image.bytesPerLine();
     s.faulter.start(bits, size_t(s.image.sizeInBytes()));
+    // Shared only now that the rows' address is taken: a write through the
+    // image itself would copy it.
+    if (s.options.started)
+        s.options.started(s.image);
     if (cmyk) {
         // One row at a time through a small buffer: CMYK has a fourth channel
         // that the picture does not keep.
@@ -390,7 +395,7 @@ bool decodeInto(DecodeState &s, const Input &input)
             const JDIMENSION row = cinfo.output_scanline;
             jpeg_read_scanlines(&cinfo, buffer, 1);
             cmykRowToRgb(buffer[0], bits + stride * row, cinfo.output_width, inverted);
-            s.faulter.decodedUpTo(bits + stride * cinfo.output_scanline);
+            rowsDone(s, bits, stride);
         }
     } else {
         // Straight into the picture's own rows.
@@ -405,7 +410,7 @@ bool decodeInto(DecodeState &s, const Input &input)
             for (JDIMENSION i = 0; i < count; ++i)
                 rows[i] = bits + stride * (first + i);
             jpeg_read_scanlines(&cinfo, rows, count);
-            s.faulter.decodedUpTo(bits + stride * cinfo.output_scanline);
+            rowsDone(s, bits, stride);
         }
     }
     jpeg_finish_decompress(&cinfo);

@@ -7,6 +7,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -163,26 +164,52 @@ MapPicture::MapPicture(const QImage &scan)
     setScan(scan);
 }
 
+const QImage &MapPicture::scan() const
+{
+    static const QImage none;
+    return isPartial() ? none : m_scan;
+}
+
 void MapPicture::setScan(const QImage &scan)
 {
     m_scan = scan;
-    m_reduced = QImage();
     m_size = scan.size();
+    m_rows = m_size.height();
 }
 
-void MapPicture::setReduced(const QImage &reduced, QSize size)
+void MapPicture::setPartial(QSize size)
 {
     m_scan = QImage();
-    m_reduced = reduced;
     m_size = size;
+    m_rows = 0;
+}
+
+QRect MapPicture::setReadyRows(const QImage &scan, int rows)
+{
+    if (scan.size() != m_size)
+        return {};
+    m_scan = scan;
+    rows = std::clamp(rows, 0, m_size.height());
+    const QRect came(0, m_rows, m_size.width(), rows - m_rows);
+    m_rows = std::max(m_rows, rows);
+    return came.isValid() ? came : QRect();
 }
 
 void MapPicture::clear()
 {
     m_scan = QImage();
-    m_reduced = QImage();
     m_size = QSize();
+    m_rows = 0;
     m_overlay.clear();
+}
+
+const QImage &MapPicture::device() const
+{
+    if (!m_scan.isNull())
+        return m_scan;
+    // Made as the decoder makes a scan, so that texts measure the same.
+    static const QImage blank(1, 1, QImage::Format_RGB888);
+    return blank;
 }
 
 QImage MapPicture::compose(const QRect &area) const
@@ -191,20 +218,22 @@ QImage MapPicture::compose(const QRect &area) const
     if (inside.isEmpty())
         return QImage();
     QImage part;
-    if (!m_scan.isNull()) {
+    if (!isPartial()) {
         part = m_scan.copy(inside);
     } else {
-        // The reduced picture enlarged, each of its pixels over the block of
-        // scan pixels it stands for.
-        part = QImage(inside.size(), m_reduced.format());
-        part.setDotsPerMeterX(m_reduced.dotsPerMeterX());
-        part.setDotsPerMeterY(m_reduced.dotsPerMeterY());
-        QPainter enlarge(&part);
-        enlarge.setRenderHint(QPainter::SmoothPixmapTransform);
-        enlarge.translate(-inside.topLeft());
-        enlarge.scale(qreal(m_size.width()) / m_reduced.width(),
-                      qreal(m_size.height()) / m_reduced.height());
-        enlarge.drawImage(0, 0, m_reduced);
+        // The rows there, copied byte for byte (the rest of the scan may be
+        // being written), over blank paper.
+        const QImage::Format format = m_scan.isNull() ? device().format() : m_scan.format();
+        part = QImage(inside.size(), format);
+        part.setDotsPerMeterX(device().dotsPerMeterX());
+        part.setDotsPerMeterY(device().dotsPerMeterY());
+        part.fill(QColor::fromRgb(kPendingColour));
+        const int ready = std::clamp(m_rows - inside.top(), 0, inside.height());
+        const qsizetype pixelBytes = m_scan.depth() / 8;
+        for (int y = 0; y < ready; ++y)
+            std::memcpy(part.scanLine(y),
+                        m_scan.constScanLine(inside.top() + y) + inside.left() * pixelBytes,
+                        size_t(inside.width() * pixelBytes));
     }
     if (!m_overlay.isEmpty()) {
         QPainter painter(&part);

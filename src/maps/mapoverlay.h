@@ -64,9 +64,9 @@ private:
     QList<RouteLayer> m_routes;
 };
 
-// The picture the map window shows: the scan, or while the full scan is
-// still decoding a reduced one enlarged to the scan's size, with the
-// overlay. Copies share the scan's pixels.
+// The picture the map window shows: the scan with the overlay. While a big
+// scan is still decoding, only its top rows are there; the others show as
+// blank paper until they come. Copies share the scan's pixels.
 class MapPicture
 {
 public:
@@ -80,26 +80,36 @@ public:
     QRect rect() const { return QRect(QPoint(0, 0), m_size); }
     bool isNull() const { return m_size.isEmpty(); }
 
-    // The full scan; null while only the reduced picture is there.
-    const QImage &scan() const { return m_scan; }
-    bool isReduced() const { return m_scan.isNull() && !m_reduced.isNull(); }
+    // The full scan; null while some of its rows are still to come.
+    const QImage &scan() const;
+    // Whether rows of the scan are still to come.
+    bool isPartial() const { return m_rows < m_size.height(); }
+    // How many rows, from the top, are there.
+    int readyRows() const { return m_rows; }
     void setScan(const QImage &scan);
-    void setReduced(const QImage &reduced, QSize size);
+    // A scan of `size` whose rows are still to come.
+    void setPartial(QSize size);
+    // The first `rows` rows of `scan`, being decoded, are there; nothing
+    // but those rows is read from it. Answers the rows that came.
+    QRect setReadyRows(const QImage &scan, int rows);
     void clear();
 
     MapOverlay &overlay() { return m_overlay; }
     const MapOverlay &overlay() const { return m_overlay; }
     // The picture texts are measured on.
-    const QImage &device() const { return m_scan.isNull() ? m_reduced : m_scan; }
+    const QImage &device() const;
 
     // The pixels of `area` (within the picture) as shown, in a picture of
     // their own: the scan's own pixels and format, the overlay drawn over.
     QImage compose(const QRect &area) const;
 
+    // What the rows still to come show.
+    static constexpr QRgb kPendingColour = 0xffe8e8e8;
+
 private:
     QImage m_scan;
-    QImage m_reduced;
     QSize m_size;
+    int m_rows = 0;
     MapOverlay m_overlay;
 };
 

@@ -87,7 +87,8 @@ void MapSession::loadMapImage()
     }
     // Another or a changed file: the old clean picture goes first, so that
     // decoding holds no more than the displayed picture besides the new one.
-    // The displayed picture stays on screen until the new one has decoded.
+    // The displayed picture stays on screen until the new one is decoded, or
+    // for a big scan until its rows start to come.
     m_decoding.reset();
     m_clean = QImage();
     m_imageCache.clear();
@@ -100,38 +101,41 @@ void MapSession::loadMapImage()
         m_clean = m_imageCache.load(m_mapPath);
         m_shown.setScan(m_clean);
     } else {
-        startDecoding(stamp);
+        startDecoding(stamp, size);
     }
     m_shown.overlay().clear();
     emit pictureReplaced();
 }
 
-void MapSession::startDecoding(const FileStamp &stamp)
+void MapSession::startDecoding(const FileStamp &stamp, QSize size)
 {
-    // The worker starts first: on a second core the full picture is under way
-    // while this thread decodes the reduced one.
+    // The window shows the rows as they come, from the top; everything else
+    // is served at once, in pixels of the full scan.
     const quint64 generation = ++m_decodeGeneration;
-    m_decoding = std::make_unique<BackgroundDecode>(m_mapPath, stamp, this, [this, generation] {
-        if (generation != m_decodeGeneration)
-            return;
-        const QString error = finishDecoding();
-        if (!error.isEmpty())
-            emit decodeFailed(error);
-    });
-    // A picture an eighth of the scan's size on each side comes from the
-    // blocks' first coefficients alone.
-    constexpr int kReduction = 8;
-    JpegDecodeOptions reduced;
-    reduced.scaleDenominator = kReduction;
-    QSize size;
-    QImage preview;
-    try {
-        preview = decodeJpegFile(m_mapPath, reduced, &size);
-    } catch (...) {
-        m_decoding.reset();
-        throw;
-    }
-    m_shown.setReduced(preview, size);
+    m_shown.setPartial(size);
+    m_decoding = std::make_unique<BackgroundDecode>(
+        m_mapPath, stamp, this,
+        [this, generation] {
+            if (generation == m_decodeGeneration)
+                showDecodedRows();
+        },
+        [this, generation] {
+            if (generation != m_decodeGeneration)
+                return;
+            const QString error = finishDecoding();
+            if (!error.isEmpty())
+                emit decodeFailed(error);
+        });
+}
+
+void MapSession::showDecodedRows()
+{
+    if (!m_decoding)
+        return;
+    const BackgroundDecode::Progress progress = m_decoding->progress();
+    const QRect came = m_shown.setReadyRows(progress.picture, progress.rows);
+    if (!came.isEmpty())
+        emit pictureUpdated(QRegion(came));
 }
 
 QString MapSession::finishDecoding()

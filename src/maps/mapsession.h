@@ -120,8 +120,8 @@ public:
     Panel panel() const { return m_panel; }
 
     const QImage &cleanImage() const { return m_clean; }
-    // What the window shows: the scan (or, while a big scan is still
-    // decoding, a reduced one at the scan's size) and what is drawn over it.
+    // What the window shows: the scan (while a big scan is still decoding,
+    // the rows decoded so far) and what is drawn over it.
     const MapPicture &picture() const { return m_shown; }
     // The whole picture as shown, in one image (a copy).
     QImage shownImage() const { return m_shown.compose(m_shown.rect()); }
@@ -255,14 +255,16 @@ signals:
     void pictureReplaced();
     void pictureUpdated(const QRegion &area);
     void scrollRequested(bool right, bool bottom);
-    // The full scan of a big map could not be decoded after its reduced
-    // picture was shown: the session is no longer ready.
+    // The full scan of a big map could not be decoded after its first rows
+    // were shown: the session is no longer ready.
     void decodeFailed(const QString &error);
 
 private:
     void clearLists();
     void loadMapImage();
-    void startDecoding(const FileStamp &stamp);
+    void startDecoding(const FileStamp &stamp, QSize size);
+    // The rows the worker decoded since the last call, shown.
+    void showDecodedRows();
     // The worker's picture taken over, or its failure; answers the failure.
     QString finishDecoding();
     void loadRoutes();

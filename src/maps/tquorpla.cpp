@@ -88,7 +88,7 @@ TQuorpla::TQuorpla(AppState &state, Platform &platform, QWidget *parent)
     connect(m_session.get(), &MapSession::pictureUpdated, ScrollBox1,
             [this](const QRegion &area) { ScrollBox1->pictureChanged(area); });
     connect(m_session.get(), &MapSession::scrollRequested, ScrollBox1, &MapView::scrollToCorner);
-    // A big scan whose full decoding failed after its reduced picture was
+    // A big scan whose decoding failed after its first rows were
     // shown: the error display says why, as when the map opens.
     connect(m_session.get(), &MapSession::decodeFailed, this, [this](const QString &error) {
         guarded(m_platform, this, [&error] { throw QuorError(error); });

@@ -46,8 +46,8 @@ private:
 
 } // namespace
 
-// A big scan: shown at once from a reduced picture, the full one handed over
-// when its worker is done.
+// A big scan: its rows shown as its worker decodes them, the full picture
+// handed over when the worker is done.
 class BigScanTest : public QObject
 {
     Q_OBJECT
@@ -66,10 +66,10 @@ private slots:
         f.openMap();
         f.openRoute(kCrestRoute);
         QVERIFY(f.session().isDecoding());
-        QVERIFY(f.session().picture().isReduced());
+        QVERIFY(f.session().picture().isPartial());
         QCOMPARE(f.session().picture().size(), QSize(kMapWidth, kMapHeight));
 
-        // x and y apart, and off the reduced picture's 8-pixel blocks.
+        // x and y apart.
         f.clickMap(333, 221);
         QVERIFY(f.platform->errors.isEmpty());
         QCOMPARE(waypointFile(), record(QStringLiteral("AB000"), 333, 221));
@@ -79,7 +79,7 @@ private slots:
         QTRY_VERIFY(!f.session().isDecoding());
         QCOMPARE(f.session().picture().scan().size(), QSize(kMapWidth, kMapHeight));
         QCOMPARE(f.session().cleanImage().constBits(), f.session().picture().scan().constBits());
-        // The mark drawn over the reduced picture stays over the full one,
+        // The mark drawn while no row was there stays over the full picture,
         // and a second click at the same pixel makes the same record.
         QCOMPARE(f.pixel(333 - 14, 221), kRed);
         QVERIFY(MapFixtures::near(f.pixel(600, 600), kPaper));
@@ -126,6 +126,32 @@ private slots:
         QVERIFY(f.platform->errors.isEmpty());
     }
 
+    void rowsShownFromTheTopAsTheyCome()
+    {
+        HeldDecodes held;
+        f.openMap();
+        QList<QRect> bands;
+        QList<QImage> shownThen;
+        connect(&f.session(), &MapSession::pictureUpdated, this, [&](const QRegion &area) {
+            bands += area.boundingRect();
+            shownThen += f.session().picture().compose(area.boundingRect());
+        });
+        held.open();
+        QTRY_VERIFY(!f.session().isDecoding());
+        // Whole rows, each band following the last, down to the bottom row.
+        QVERIFY(!bands.isEmpty());
+        int next = 0;
+        for (const QRect &band : std::as_const(bands)) {
+            QCOMPARE(band, QRect(0, next, kMapWidth, band.height()));
+            next += band.height();
+        }
+        QCOMPARE(next, kMapHeight);
+        // What a band showed when it came is what the full picture shows.
+        const QImage full = f.session().shownImage();
+        for (qsizetype i = 0; i < bands.size(); ++i)
+            QCOMPARE(shownThen[i], full.copy(bands[i]));
+    }
+
     void printingWaitsForTheFullPicture()
     {
         HeldDecodes held;
@@ -137,7 +163,7 @@ private slots:
         f.platform->printAnswers.append(false);
         f.w->Waypoints->WImprimer->click();
         QVERIFY(!f.session().isDecoding());
-        QVERIFY(!f.session().picture().isReduced());
+        QVERIFY(!f.session().picture().isPartial());
         QCOMPARE(f.platform->printDialogs, 1);
     }
 };
@@ -213,6 +239,25 @@ private slots:
         QCOMPARE(shown.compose(part), drawn.copy(part));
         // The scan itself is never drawn on.
         QCOMPARE(shown.scan(), clean);
+
+        // While the scan decodes, the rows there show with the marks over
+        // them, the others as paper under the same marks.
+        MapPicture partial;
+        partial.setPartial(clean.size());
+        partial.overlay() = shown.overlay();
+        QCOMPARE(partial.setReadyRows(clean, 200), QRect(0, 0, 701, 200));
+        QImage paper = clean.copy();
+        for (int y = 200; y < paper.height(); ++y)
+            for (int x = 0; x < paper.width(); ++x)
+                paper.setPixel(x, y, MapPicture::kPendingColour);
+        shown.setScan(paper);
+        QCOMPARE(partial.compose(part), shown.compose(part));
+        QVERIFY(partial.scan().isNull());
+        // Rows never go back; the last ones complete the scan.
+        QCOMPARE(partial.setReadyRows(clean, 150), QRect());
+        QCOMPARE(partial.setReadyRows(clean, 503), QRect(0, 200, 701, 303));
+        QCOMPARE(partial.scan(), clean);
+        shown.setScan(clean);
 
         // Printed at two dots and a half a pixel, band by band.
         const QRect target(0, 0, 1753, 1258);
