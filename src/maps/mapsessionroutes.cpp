@@ -340,7 +340,7 @@ QString MapSession::uniqueRouteName(const QString &name) const
     if (!taken(name))
         return name;
     for (int n = 2;; ++n) {
-        const QString candidate = QStringLiteral("%1 (%2)").arg(name, QString::number(n));
+        QString candidate = QStringLiteral("%1 (%2)").arg(name, QString::number(n));
         if (!taken(candidate))
             return candidate;
     }

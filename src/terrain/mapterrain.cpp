@@ -141,6 +141,7 @@ std::vector<MapTerrain::Found> MapTerrain::lookUp(const std::vector<GridPoint> &
     const std::vector<TerrainModel::Tile> &tiles = m_model.tiles();
     const std::map<int, InSystem> systems = inSystems(tiles, positions, m_grid, m_area);
     std::vector<const InSystem *> tileSystems;
+    tileSystems.reserve(tiles.size());
     for (const TerrainModel::Tile &tile : tiles)
         tileSystems.push_back(&systems.at(tile.system));
     std::vector<Found> found(positions.size());
