@@ -54,10 +54,10 @@ void blockToGrid(const QByteArray &block, StringGrid &grid)
 {
     // Every value is converted before the first cell changes: a damaged value
     // leaves the grid as it was.
-    QVector<QString> cells(kRows * kColumns);
+    QVector<QString> cells(qsizetype(kRows) * kColumns);
     for (int r = 0; r < kRows; ++r) {
         const int base = r * kRecordSize;
-        QString *row = cells.data() + r * kColumns;
+        QString *row = cells.data() + qsizetype(r) * kColumns;
         row[Code] = CountedString::read(block, base + kCodeOffset, kCodeCapacity);
         row[Title] = CountedString::read(block, base + kTitleOffset, kTitleCapacity);
         const double date = LittleEndian::readDouble(block, base + kDateOffset);

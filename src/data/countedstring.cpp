@@ -17,7 +17,7 @@ void CountedString::write(QByteArray &block, int offset, int capacity, QStringVi
 {
     Q_ASSERT(offset >= 0 && offset + size(capacity) <= block.size());
     const QByteArray bytes = toCp1252(text);
-    const int length = std::min<int>(bytes.size(), capacity);
+    const int length = static_cast<int>(std::min<qsizetype>(bytes.size(), capacity));
     char *field = block.data() + offset;
     field[0] = static_cast<char>(length);
     std::memcpy(field + 1, bytes.constData(), length);

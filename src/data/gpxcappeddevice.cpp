@@ -246,7 +246,7 @@ void CappedDevice::take(unsigned char c)
     case State::CDataOpen: {
         static const char kOpening[] = "[CDATA[";
         keep(c);
-        if (c != kOpening[m_marks])
+        if (c != static_cast<unsigned char>(kOpening[m_marks]))
             m_state = State::Tag;
         else if (kOpening[++m_marks] == '\0')
             startRun(State::CData);

@@ -60,7 +60,7 @@ private:
         qint64 lastLineColumns = 0; // characters cut after the last line break
     };
 
-    static constexpr qint64 kChunk = 64 * 1024;
+    static constexpr qint64 kChunk = 64LL * 1024;
     // A reference longer than this is no entity of a GPX file: the text may be
     // cut inside it.
     static constexpr int kMaxReference = 1024;

@@ -44,7 +44,7 @@ double toNumber(QStringView text, bool *ok)
 [[noreturn]] void throwTooBig()
 {
     throw QuorError(QStringLiteral("Le fichier GPX dépasse %1 Mo : il est refusé.")
-                        .arg(kMaxFileBytes / (1024 * 1024)));
+                        .arg(kMaxFileBytes / (1024LL * 1024)));
 }
 
 class Reader

@@ -61,12 +61,12 @@ void blockToGrid(const QByteArray &block, StringGrid &grid)
 {
     // Every value is converted before the first cell changes: a damaged value
     // leaves the grid as it was.
-    QVector<QString> cells(kGridRows * kColumns);
+    QVector<QString> cells(qsizetype(kGridRows) * kColumns);
     for (int c = 0; c < kColumns; ++c)
         cells[c] = headerText(c);
     for (int r = 1; r <= kStages; ++r) {
         const int base = (r - 1) * kRecordSize;
-        QString *row = cells.data() + r * kColumns;
+        QString *row = cells.data() + qsizetype(r) * kColumns;
         row[Place] = CountedString::read(block, base + kPlaceOffset, kPlaceCapacity);
         row[Means] = CountedString::read(block, base + kMeansOffset, kMeansCapacity);
         row[Orientation] = integerCell(LittleEndian::readInt32(block, base + kOrientationOffset));

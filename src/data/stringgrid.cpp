@@ -1,7 +1,7 @@
 #include "stringgrid.h"
 
 StringGrid::StringGrid(int columnCount, int rowCount)
-    : m_columns(columnCount), m_rows(rowCount), m_cells(columnCount * rowCount)
+    : m_columns(columnCount), m_rows(rowCount), m_cells(qsizetype(columnCount) * rowCount)
 {
 }
 

@@ -40,8 +40,8 @@ bool choosePortraitPrinter(Platform &platform, QWidget *parent, QPrinter &printe
 void ImPrimmer1Click(Platform &platform, QWidget *parent, QPrinter &printer,
                      const StringGrid &stages, const StringGrid &catalogue, int catalogueRow)
 {
-    const QString title = catalogue.cell(Catalogue::Title, catalogueRow);
-    const QString date = catalogue.cell(Catalogue::Date, catalogueRow);
+    const QString &title = catalogue.cell(Catalogue::Title, catalogueRow);
+    const QString &date = catalogue.cell(Catalogue::Date, catalogueRow);
     if (!platform.confirm(parent, QStringLiteral("Impression de l'itinéraire ?")))
         return;
     if (!choosePortraitPrinter(platform, parent, printer, QStringLiteral("Route de ") + title,

@@ -30,8 +30,8 @@ void paintPicture(QPainter &painter, const QImage &picture, const QRect &source,
         // A view of the picture's own pixels, not a copy of them.
         const QImage band =
             bytesPerPixel > 0
-                ? QImage(picture.constScanLine(y) + source.left() * bytesPerPixel, source.width(),
-                         rows, picture.bytesPerLine(), picture.format())
+                ? QImage(picture.constScanLine(y) + qsizetype(source.left()) * bytesPerPixel,
+                         source.width(), rows, picture.bytesPerLine(), picture.format())
                 : picture.copy(source.left(), y, source.width(), rows);
         painter.drawImage(
             QRectF(target.left(), target.top() + first * scaleY, target.width(), rows * scaleY),

@@ -219,9 +219,13 @@ private:
                                            std::end(kCompanionSuffixes), [&](const char *suffix) {
                                                return low == name + suffix || low == stem + suffix;
                                            });
+            if (!companion)
+                continue;
+            std::string beside = folder;
+            beside += '/';
+            beside += entry;
             struct stat st;
-            const std::string beside = folder + '/' + entry;
-            if (companion && ::stat(beside.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) &&
+            if (::stat(beside.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) &&
                 !file(beside, nesting + 1, true))
                 return false;
         }

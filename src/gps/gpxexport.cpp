@@ -265,7 +265,7 @@ GpxDocument itineraryDocument(const StringGrid &stages, const StringGrid &catalo
                               const QTimeZone &zone, bool *ballpark)
 {
     const QString title = catalogue.cell(Catalogue::Title, catalogueRow).trimmed();
-    const QString dateText = catalogue.cell(Catalogue::Date, catalogueRow);
+    const QString &dateText = catalogue.cell(Catalogue::Date, catalogueRow);
     const QDate date = dateText.isEmpty() ? QDate() : daysToDate(parse_date(dateText));
 
     GpxDocument doc;
@@ -278,8 +278,8 @@ GpxDocument itineraryDocument(const StringGrid &stages, const StringGrid &catalo
     int day = 0;
     qint64 previousMs = -1;
     for (int row = 1; row <= Itinerary::kStages; ++row) {
-        const QString place = stages.cell(Itinerary::Place, row);
-        const QString position = stages.cell(Itinerary::Position, row);
+        const QString &place = stages.cell(Itinerary::Place, row);
+        const QString &position = stages.cell(Itinerary::Position, row);
         const std::optional<StagePosition> at =
             stagePosition(place, position, datums, QLatin1String(Coordinates::kEd50));
         if (!at)
@@ -292,7 +292,7 @@ GpxDocument itineraryDocument(const StringGrid &stages, const StringGrid &catalo
         if (tryParseInteger(stages.cell(Itinerary::Altitude, row), altitude))
             p.elevation = altitude;
         p.description = meansText(stages.cell(Itinerary::Means, row), speeds);
-        const QString timeText = stages.cell(Itinerary::Time, row);
+        const QString &timeText = stages.cell(Itinerary::Time, row);
         if (date.isValid() && !timeText.isEmpty()) {
             const qint64 ms =
                 qRound64(parse_time_of_day(timeText) * kMillisecondsPerDay) % kMillisecondsPerDay;

@@ -385,7 +385,7 @@ Coordinates::Transformation mapTransformation(const Request &request)
                                                request.transform, request.picture.size());
     if (!frame)
         throw QuorError(noConversionText(request.format));
-    const Coordinates::Transformation transformation(frame->first, frame->second);
+    Coordinates::Transformation transformation(frame->first, frame->second);
     if (transformation.definition().isEmpty())
         throw QuorError(noConversionText(request.format));
     return transformation;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 
 using namespace MapExportApi;
 
@@ -133,10 +134,12 @@ bool frameIn(GDALDatasetH picture, const Output &output, Frame &frame)
         for (double &longitude : x)
             longitude = x[centre] + std::remainder(longitude - x[centre], kTurn);
     }
-    frame.minX = *std::min_element(x.begin(), x.begin() + centre);
-    frame.maxX = *std::max_element(x.begin(), x.begin() + centre);
-    frame.minY = *std::min_element(y.begin(), y.begin() + centre);
-    frame.maxY = *std::max_element(y.begin(), y.begin() + centre);
+    // The frame is that of the sides' samples, those before the centre.
+    const auto sides = static_cast<std::ptrdiff_t>(centre);
+    frame.minX = *std::min_element(x.begin(), x.begin() + sides);
+    frame.maxX = *std::max_element(x.begin(), x.begin() + sides);
+    frame.minY = *std::min_element(y.begin(), y.begin() + sides);
+    frame.maxY = *std::max_element(y.begin(), y.begin() + sides);
     // Lengths of a pixel's sides projected on the system's axes: a pixel
     // turned on the map is as long eastwards as its side's length.
     frame.across = std::hypot(x[centre + 1] - x[centre], x[centre + 2] - x[centre]);

@@ -28,7 +28,8 @@ int dots(double centimetres, int resolution)
 
 qint64 clampToInt(double value)
 {
-    constexpr double kLimit = std::numeric_limits<int>::max() / 2;
+    constexpr int kWholeLimit = std::numeric_limits<int>::max() / 2;
+    constexpr double kLimit = kWholeLimit;
     return qint64(std::clamp(value, -kLimit, kLimit));
 }
 

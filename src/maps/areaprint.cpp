@@ -45,8 +45,8 @@ AreaGrid paintRouteArea(QPrinter &printer, const MapPicture &picture, const Area
 {
     // The grid depends on the paper, which the user may have changed in the
     // preview: it is worked out again for each printing.
-    const AreaGrid grid = areaGrid(map, area, QSize(printer.width(), printer.height()),
-                                   printer.logicalDpiX(), overlapCm);
+    AreaGrid grid = areaGrid(map, area, QSize(printer.width(), printer.height()),
+                             printer.logicalDpiX(), overlapCm);
     const DeviceTextMetrics metrics(&printer);
     const QList<SheetOperation> operations = areaLayout(map, grid, metrics);
     QPainter painter;

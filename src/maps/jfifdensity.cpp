@@ -19,7 +19,7 @@ bool isIdentifierLetter(char c)
 }
 
 // The header is near the start of the file: the first piece read holds it.
-constexpr qsizetype kPieceSize = 64 * 1024;
+constexpr qsizetype kPieceSize = qsizetype(64) * 1024;
 
 class MemoryBytes
 {

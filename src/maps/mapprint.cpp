@@ -39,6 +39,7 @@ QRect printMap(Platform &platform, QWidget *parent, QPrinter &printer, const Map
                quint16 xdens, quint16 ydens, const QString &mapName)
 {
     // The copy keeps what is printed as it was when the command started.
+    // NOLINTNEXTLINE(performance-unnecessary-copy-initialization): that snapshot, pixels shared
     const MapPicture copy = picture;
     printer.setPageOrientation(mapPrintOrientation(copy.size()));
     PrintJob::prepare(printer, MapPrint::kJobTitle, mapName);

@@ -340,7 +340,7 @@ QString MapSession::uniqueRouteName(const QString &name) const
     if (!taken(name))
         return name;
     for (int n = 2;; ++n) {
-        const QString candidate = QStringLiteral("%1 (%2)").arg(name, QString::number(n));
+        QString candidate = QStringLiteral("%1 (%2)").arg(name, QString::number(n));
         if (!taken(candidate))
             return candidate;
     }
@@ -422,7 +422,7 @@ void MapSession::addImportedRoute(const QString &name, const QList<ImportedWaypo
 
     m_routes.insert(m_routes.current() + 1, name);
     saveRoutes();
-    m_routes.setCurrent(m_routes.items().indexOf(name));
+    m_routes.setCurrent(static_cast<int>(m_routes.items().indexOf(name)));
     m_pickedRoute = name;
     m_routeButtonsEnabled = true;
     openWaypoints();

@@ -120,8 +120,8 @@ void routeMarks(const MapTransform &t, const RouteStyle &style, const QStringLis
         const qint64 px = p.x();
         const qint64 py = p.y();
         if (i == 0) {
-            const qint64 ax = kStartScale * style.rx;
-            const qint64 ay = kStartScale * style.ry;
+            const qint64 ax = kStartScale * qint64(style.rx);
+            const qint64 ay = kStartScale * qint64(style.ry);
             marks.append(
                 {Kind::Label,
                  safePoint(px + dx - style.startLabelShiftX, py + dy - style.startLabelShiftY),

@@ -100,8 +100,9 @@ std::optional<double> interpolate(const TerrainModel::Tile &tile, const QPointF 
     double z[4] = {};
     if (Terrain::module().read(tile.raster, c0, r0, columns, r1 - r0 + 1, z) != TerrainApi::Done)
         throw QuorError(Terrain::readFailedText(tile.path));
-    const double corners[4] = {z[0], z[c1 - c0], z[(r1 - r0) * columns],
-                               z[(r1 - r0) * columns + c1 - c0]};
+    // The cells come row after row: the lower row starts one row on.
+    const int lowerRow = (r1 - r0) * columns;
+    const double corners[4] = {z[0], z[c1 - c0], z[lowerRow], z[lowerRow + c1 - c0]};
     const double weights[4] = {(1 - fx) * (1 - fy), fx * (1 - fy), (1 - fx) * fy, fx * fy};
     double sum = 0;
     for (int i = 0; i < 4; ++i) {
@@ -140,6 +141,7 @@ std::vector<MapTerrain::Found> MapTerrain::lookUp(const std::vector<GridPoint> &
     const std::vector<TerrainModel::Tile> &tiles = m_model.tiles();
     const std::map<int, InSystem> systems = inSystems(tiles, positions, m_grid, m_area);
     std::vector<const InSystem *> tileSystems;
+    tileSystems.reserve(tiles.size());
     for (const TerrainModel::Tile &tile : tiles)
         tileSystems.push_back(&systems.at(tile.system));
     std::vector<Found> found(positions.size());

@@ -15,7 +15,7 @@ namespace TerrainChoice {
 
 inline const QString kFileName = QStringLiteral("Quorterrain.txt");
 // The file's whole size beyond which it is not read: no path is that long.
-constexpr qint64 kMaxBytes = 64 * 1024;
+constexpr qint64 kMaxBytes = 64LL * 1024;
 
 // The absolute path of the model chosen for the project whose folder is
 // `projectDirectory` (with or without its trailing '/'); empty when none is.

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace {
 // Wide enough for the nine columns without scrolling on a laptop screen.
@@ -45,8 +46,9 @@ ComparisonDialog::ComparisonDialog(const QString &headingText, const QStringList
     exporter->setObjectName(QStringLiteral("exporter"));
     fermer = buttons->addButton(QStringLiteral("Fermer"), QDialogButtonBox::RejectRole);
     fermer->setObjectName(QStringLiteral("fermer"));
-    connect(imprimer, &QPushButton::clicked, this, [print] { print(); });
-    connect(exporter, &QPushButton::clicked, this, [exportCsv] { exportCsv(); });
+    connect(imprimer, &QPushButton::clicked, this, [print = std::move(print)] { print(); });
+    connect(exporter, &QPushButton::clicked, this,
+            [exportCsv = std::move(exportCsv)] { exportCsv(); });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
 }

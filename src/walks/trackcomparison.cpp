@@ -202,7 +202,7 @@ QHash<int, Coordinates::LatLon> stagePositions(const StringGrid &stages,
 {
     QHash<int, Coordinates::LatLon> out;
     for (int row = 1; row <= Itinerary::kStages; ++row) {
-        const QString place = stages.cell(Itinerary::Place, row);
+        const QString &place = stages.cell(Itinerary::Place, row);
         const std::optional<GpxExport::StagePosition> at = GpxExport::stagePosition(
             place, stages.cell(Itinerary::Position, row), stageDatums, datum);
         if (at)

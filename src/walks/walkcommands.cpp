@@ -70,7 +70,7 @@ GpxDocument readGpx(Platform &platform, QWidget *parent, const QString &title, c
 std::optional<QString> stageDatum(Platform &platform, QWidget *parent,
                                   const GpxExport::StageDatums &datums)
 {
-    if (const std::optional<QString> agreed = TrackComparisons::projectDatum(datums))
+    if (std::optional<QString> agreed = TrackComparisons::projectDatum(datums))
         return agreed;
     const QStringList choices{QLatin1String(Coordinates::kEd50),
                               QLatin1String(Coordinates::kWgs84)};

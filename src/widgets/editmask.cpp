@@ -55,7 +55,7 @@ MaskValidator::MaskValidator(const QString &mask, QObject *parent)
         m_maxLength = 2;
     } else if (!body.isEmpty() && body.count(QLatin1Char('9')) == body.size()) {
         m_kind = Kind::Digits;
-        m_maxLength = body.size();
+        m_maxLength = static_cast<int>(body.size());
     } else if (mask == QLatin1String("!90:00!")) {
         m_kind = Kind::Time;
         m_maxLength = 5;
