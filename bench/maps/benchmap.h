@@ -42,6 +42,17 @@ inline void chooseSize()
     }
 }
 
+// Lets the window show the first `rows` rows of a scan decoding in the
+// background.
+template <typename Session>
+void waitForRows(const Session &session, int rows)
+{
+    while (session.isDecoding() && session.picture().readyRows() < rows) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        usleep(200);
+    }
+}
+
 // Its calibration, north up.
 inline QByteArray calibration()
 {
