@@ -13,6 +13,7 @@ std::atomic<qint64> g_backgroundFrom{kDefaultBackgroundFrom};
 
 std::mutex g_beforeDecodeMutex;
 std::function<void(const std::atomic<bool> &)> g_beforeDecode;
+std::function<void(int, const std::atomic<bool> &)> g_afterRows;
 
 } // namespace
 
@@ -65,6 +66,8 @@ void BackgroundDecode::rowsDone(int rows)
     // a slow window is not flooded.
     if (!m_progressPosted.exchange(true))
         QMetaObject::invokeMethod(m_receiver, m_progressed, Qt::QueuedConnection);
+    if (m_afterRows)
+        m_afterRows(rows, m_cancel);
 }
 
 BackgroundDecode::Result BackgroundDecode::take()
@@ -80,6 +83,7 @@ void BackgroundDecode::run()
     {
         const std::lock_guard lock(g_beforeDecodeMutex);
         before = g_beforeDecode;
+        m_afterRows = g_afterRows;
     }
     if (before)
         before(m_cancel);
@@ -121,4 +125,10 @@ void BackgroundDecode::setBeforeDecode(std::function<void(const std::atomic<bool
 {
     const std::lock_guard lock(g_beforeDecodeMutex);
     g_beforeDecode = std::move(step);
+}
+
+void BackgroundDecode::setAfterRows(std::function<void(int, const std::atomic<bool> &)> step)
+{
+    const std::lock_guard lock(g_beforeDecodeMutex);
+    g_afterRows = std::move(step);
 }

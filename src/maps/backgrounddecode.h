@@ -63,12 +63,16 @@ public:
     // decodes, given the cancel flag so that it can stop waiting.
     static void setBackgroundFrom(qint64 pixels);
     static void setBeforeDecode(std::function<void(const std::atomic<bool> &cancel)> step);
+    // Tests: a step the worker runs after each batch of rows, once they are
+    // published, given how many are complete and the cancel flag.
+    static void setAfterRows(std::function<void(int rows, const std::atomic<bool> &cancel)> step);
 
 private:
     void run();
     void started(const QImage &picture);
     void rowsDone(int rows);
 
+    std::function<void(int, const std::atomic<bool> &)> m_afterRows;
     const QString m_path;
     const FileStamp m_stamp;
     QObject *m_receiver;

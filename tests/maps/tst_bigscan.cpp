@@ -33,14 +33,25 @@ public:
     }
     ~HeldDecodes()
     {
+        BackgroundDecode::setAfterRows({});
         BackgroundDecode::setBeforeDecode({});
         BackgroundDecode::setBackgroundFrom(qint64(16) * 1000 * 1000);
     }
     void open() { m_open.store(true); }
+    // The worker also stops once `rows` rows are out, until openRows().
+    void holdAtRow(int rows)
+    {
+        BackgroundDecode::setAfterRows([this, rows](int done, const std::atomic<bool> &cancel) {
+            while (done >= rows && !m_rowsOpen.load() && !cancel.load())
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        });
+    }
+    void openRows() { m_rowsOpen.store(true); }
     int started() const { return m_started.load(); }
 
 private:
     std::atomic<bool> m_open{false};
+    std::atomic<bool> m_rowsOpen{false};
     std::atomic<int> m_started{0};
 };
 
@@ -129,6 +140,7 @@ private slots:
     void rowsShownFromTheTopAsTheyCome()
     {
         HeldDecodes held;
+        held.holdAtRow(300);
         f.openMap();
         QList<QRect> bands;
         QList<QImage> shownThen;
@@ -137,6 +149,13 @@ private slots:
             shownThen += f.session().picture().compose(area.boundingRect());
         });
         held.open();
+        // Part-way: the rows out show the scan, the next one paper.
+        QTRY_VERIFY(f.session().picture().readyRows() >= 300);
+        const int ready = f.session().picture().readyRows();
+        QVERIFY(ready < kMapHeight);
+        QVERIFY(MapFixtures::near(f.pixel(600, ready - 1), kPaper));
+        QCOMPARE(f.pixel(600, ready), QColor(MapPicture::kPendingColour));
+        held.openRows();
         QTRY_VERIFY(!f.session().isDecoding());
         // Whole rows, each band following the last, down to the bottom row.
         QVERIFY(!bands.isEmpty());
